@@ -1,0 +1,42 @@
+#pragma once
+
+#include "copy/StringTable.h"
+#include "platform/Bundle.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+namespace ZunoInstaller {
+
+enum class InstallerLanguage { english, turkish };
+
+QString rawValue(InstallerLanguage language); // "en", "tr"
+std::optional<InstallerLanguage> installerLanguage(const QString& rawValue);
+
+// The interface language and every visible text by key, with its fallbacks:
+// the chosen language, then English, then the key itself.
+struct InstallerCopy {
+    InstallerLanguage language;
+    std::optional<StringTable> selected; // none when the chosen language's folder is missing
+    std::optional<StringTable> english;  // none when there is no English folder
+
+    static InstallerLanguage resolve(const QStringList& preferredLanguages);
+
+    explicit InstallerCopy(const QStringList& preferredLanguages = QLocale::system().uiLanguages(),
+                           const Bundle& bundle = Bundle::main());
+
+    QString text(const QString& key) const;
+
+    static InstallerCopy current();
+    static QUrl landingURL();
+    static QUrl downloadURL();
+};
+
+// The process-wide copy: built once, on first use, thread-safely.
+const InstallerCopy& installerCopy();
+
+} // namespace ZunoInstaller

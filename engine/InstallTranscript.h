@@ -1,0 +1,26 @@
+#pragma once
+
+#include "engine/InstallProtocol.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ZunoInstaller {
+
+// The record of one run: which stages were accepted, the completion, the last
+// failure code and whether any line broke the protocol. A plain value.
+struct InstallTranscript {
+    std::vector<InstallStage> stages;
+    std::optional<std::string> completedVersion;
+    std::optional<std::string> failure;
+    bool malformed = false;
+
+    // Takes one line (line feed removed); returns the stage it accepted, if any.
+    std::optional<InstallStage> receive(std::string_view line);
+    InstallResult result(std::int32_t exitCode, std::string_view expectedVersion) const;
+};
+
+} // namespace ZunoInstaller

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, and nothing when it is all there.
+# Debian 12 (as root or with sudo) and macOS with Homebrew.
+set -euo pipefail
+
+if [[ "$(uname -s)" == Darwin ]]; then
+    command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }
+    for formula in cmake ninja qt nlohmann-json googletest google-benchmark llvm; do
+        brew list --versions "$formula" >/dev/null || brew install "$formula"
+    done
+    exit 0
+fi
+
+packages=(build-essential cmake ninja-build clang libclang-rt-14-dev
+          qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxkbcommon-dev
+          nlohmann-json3-dev libgtest-dev libbenchmark-dev
+          xvfb xauth x11-utils xdotool fonts-dejavu-core)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo=sudo
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

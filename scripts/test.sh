@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the debug build, the AddressSanitizer +
+# UndefinedBehaviorSanitizer build, the ThreadSanitizer run of the threaded
+# tests, and a short fuzz run of the transcript.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+werror=OFF
+[[ -n "${CI:-}" ]] && werror=ON
+jobs=$(getconf _NPROCESSORS_ONLN 2>/dev/null || echo 2)
+export CTEST_PARALLEL_LEVEL=$jobs
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "debug build and tests"
+cmake --preset dev -DZUNO_WERROR=$werror >/dev/null
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake --preset asan -DZUNO_WERROR=$werror >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan
+
+step "ThreadSanitizer (tests labelled tsan)"
+cmake --preset tsan -DZUNO_WERROR=$werror >/dev/null
+cmake --build --preset tsan -j "$jobs"
+ctest --preset tsan
+
+step "fuzzing the transcript (short run)"
+cmake --preset fuzz -DZUNO_WERROR=$werror >/dev/null
+cmake --build --preset fuzz -j "$jobs" --target zuno_fuzz_transcript
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+cp engine/fuzz/corpus/* "$corpus"/
+build/fuzz/engine/zuno_fuzz_transcript -max_total_time="${ZUNO_FUZZ_SECONDS:-20}" -max_len=8192 \
+    -print_final_stats=1 "$corpus"
+
+step "all tests passed"
