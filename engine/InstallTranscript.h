@@ -21,6 +21,8 @@ struct InstallTranscript {
     // Takes one line (line feed removed); returns the stage it accepted, if any.
     std::optional<InstallStage> receive(std::string_view line);
     InstallResult result(std::int32_t exitCode, std::string_view expectedVersion) const;
+
+    bool operator==(const InstallTranscript&) const = default;
 };
 
 } // namespace ZunoInstaller

@@ -1,0 +1,156 @@
+// Feeds arbitrary output to InstallTranscript, line by line and as one line,
+// and aborts when an invariant breaks. Every line is also decoded a second,
+// independent way (a document parse with a callback) and both decodings must agree.
+
+#include "engine/InstallTranscript.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using namespace ZunoInstaller;
+using Json = nlohmann::json;
+
+void check(bool holds, const char* what)
+{
+    if (!holds) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+std::optional<InstallEvent> referenceDecode(std::string_view line)
+{
+    if (line.empty() || line.size() > maxEventLineBytes || line.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    bool tooDeep = false;
+    std::set<std::string> seen;
+    const Json::parser_callback_t callback = [&](int depth, Json::parse_event_t event, Json& parsed) {
+        if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) && depth >= 512) {
+            tooDeep = true;
+            return false;
+        }
+        if (event == Json::parse_event_t::key && depth == 1)
+            return seen.insert(parsed.get<std::string>()).second;
+        return true;
+    };
+    const Json document = Json::parse(line.begin(), line.end(), callback, false);
+    if (tooDeep || document.is_discarded() || !document.is_object())
+        return std::nullopt;
+
+    InstallEvent event;
+    const auto found = document.find("event");
+    if (found == document.end() || !found->is_string())
+        return std::nullopt;
+    event.event = found->get<std::string>();
+    for (const char* name : {"stage", "code", "version"}) {
+        const auto value = document.find(name);
+        if (value == document.end() || value->is_null())
+            continue;
+        if (!value->is_string())
+            return std::nullopt;
+        const std::string text = value->get<std::string>();
+        if (name == std::string_view("stage")) {
+            event.stage = installStage(text);
+            if (!event.stage)
+                return std::nullopt;
+        } else if (name == std::string_view("code")) {
+            event.code = text;
+        } else {
+            event.version = text;
+        }
+    }
+    return event;
+}
+
+bool isPrefixOfAllStages(const std::vector<InstallStage>& stages)
+{
+    return stages.size() <= allInstallStages.size() &&
+           std::equal(stages.begin(), stages.end(), allInstallStages.begin());
+}
+
+void receiveChecked(InstallTranscript& transcript, std::string_view line)
+{
+    const std::optional<InstallEvent> decoded = InstallEvent::decode(line);
+    check(decoded == referenceDecode(line), "decode agrees with the reference decoding");
+
+    const InstallTranscript before = transcript;
+    const std::optional<InstallStage> accepted = transcript.receive(line);
+
+    check(isPrefixOfAllStages(transcript.stages), "stages is a prefix of the stage order");
+    if (accepted) {
+        check(transcript.stages.size() == before.stages.size() + 1 && transcript.stages.back() == *accepted,
+              "a returned stage was appended");
+        check(!before.completedVersion && !before.failure, "stages are added only before completion or failure");
+        check(decoded && decoded->event == "progress", "only progress lines add stages");
+    } else {
+        check(transcript.stages == before.stages, "stages change only with a returned stage");
+    }
+    check(!before.malformed || transcript.malformed, "malformed is never cleared");
+    if (transcript.completedVersion != before.completedVersion)
+        check(transcript.stages.size() == allInstallStages.size() && !before.completedVersion && !before.failure,
+              "completion only after all stages, once");
+    if (transcript.failure)
+        check(transcript.failure == "CODEX_MISSING" || transcript.failure == "RUNTIME_UNAVAILABLE" ||
+                  transcript.failure == "INSTALL_FAILED" || transcript.failure == "CHECK_FAILED",
+              "failure is one of the reportable codes");
+    if (!decoded)
+        check(transcript.malformed && transcript.failure == before.failure &&
+                  transcript.completedVersion == before.completedVersion,
+              "an undecodable line only sets malformed");
+}
+
+void checkResult(const InstallTranscript& transcript, std::int32_t exitCode, std::string_view expected)
+{
+    static constexpr std::array<std::string_view, 6> codes{"OK", "CHECK_FAILED", "INSTALL_FAILED",
+                                                           "RUNTIME_UNAVAILABLE", "CODEX_MISSING", "START_FAILED"};
+    const InstallTranscript before = transcript;
+    const InstallResult result = transcript.result(exitCode, expected);
+    check(std::find(codes.begin(), codes.end(), result.code) != codes.end(), "code is one of the six");
+    check(result.exitCode == exitCode, "exit status passed through");
+    check(result.success == (result.code == "OK"), "success exactly with OK");
+    if (result.success)
+        check(exitCode == 0 && !transcript.malformed && !transcript.failure &&
+                  transcript.completedVersion == expected && transcript.stages.size() == 3,
+              "success only for a complete, clean run");
+    if (transcript.failure)
+        check(result.code == *transcript.failure, "a recorded failure wins");
+    check(transcript == before, "result does not change the transcript");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+
+    InstallTranscript lines;
+    std::size_t start = 0;
+    while (start <= input.size()) {
+        const std::size_t end = std::min(input.find('\n', start), input.size());
+        if (end == input.size() && start == end && start != 0)
+            break; // output ended with a line feed: no last line
+        receiveChecked(lines, input.substr(start, end - start));
+        start = end + 1;
+    }
+
+    InstallTranscript whole;
+    receiveChecked(whole, input);
+
+    for (const InstallTranscript* transcript : {&lines, &whole}) {
+        checkResult(*transcript, 0, transcript->completedVersion.value_or("1.0.0"));
+        checkResult(*transcript, 0, "1.0.0");
+        checkResult(*transcript, size > 0 ? static_cast<std::int8_t>(data[0]) : -1, "");
+    }
+    return 0;
+}
