@@ -17,6 +17,10 @@ enum class InstallerLanguage { english, turkish };
 QString rawValue(InstallerLanguage language); // "en", "tr"
 std::optional<InstallerLanguage> installerLanguage(const QString& rawValue);
 
+// A language identifier's subtags: lower-cased without regard to the user's
+// locale, underscores read as hyphens, empty pieces dropped ("TR_tr" -> tr, tr).
+QStringList languageSubtags(const QString& identifier);
+
 // The interface language and every visible text by key, with its fallbacks:
 // the chosen language, then English, then the key itself.
 struct InstallerCopy {

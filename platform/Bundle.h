@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
+#include <memory>
+#include <mutex>
 #include <optional>
 
 namespace ZunoInstaller {
@@ -23,7 +26,15 @@ public:
     QString bundlePath() const { return m_path; }
 
 private:
+    // Info.plist is read once per bundle, on the first infoString(); copies of
+    // a Bundle share it, and the first read may come from any thread.
+    struct InfoCache {
+        std::once_flag once;
+        std::optional<QHash<QString, QString>> strings; // none: unreadable
+    };
+
     QString m_path;
+    std::shared_ptr<InfoCache> m_info;
 };
 
 } // namespace ZunoInstaller

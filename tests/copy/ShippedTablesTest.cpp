@@ -1,0 +1,85 @@
+#include "copy/InstallerCopy.h"
+#include "copy/VersionCaption.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSet>
+
+using namespace ZunoInstaller;
+
+namespace {
+
+const QStringList allKeys = {
+    QStringLiteral("quit"), QStringLiteral("edit"), QStringLiteral("copy"), QStringLiteral("appTitle"),
+    QStringLiteral("readyTitle"), QStringLiteral("prerequisiteTitle"), QStringLiteral("progressTitle"),
+    QStringLiteral("errorTitle"), QStringLiteral("completeTitle"), QStringLiteral("readyDescription"),
+    QStringLiteral("prerequisiteDescription"), QStringLiteral("progressDescription"),
+    QStringLiteral("checkingDescription"), QStringLiteral("errorDescription"),
+    QStringLiteral("runtimeErrorDescription"), QStringLiteral("completeDescription"),
+    QStringLiteral("readyNotice"), QStringLiteral("prerequisiteNotice"), QStringLiteral("errorNotice"),
+    QStringLiteral("technicalDetails"), QStringLiteral("verifyingFiles"), QStringLiteral("filesVerified"),
+    QStringLiteral("waitingRegistration"), QStringLiteral("registered"), QStringLiteral("waitingPanel"),
+    QStringLiteral("checkingPanel"), QStringLiteral("installing"), QStringLiteral("restartStep"),
+    QStringLiteral("chatStep"), QStringLiteral("pinStep"), QStringLiteral("versionCaption"),
+    QStringLiteral("install"), QStringLiteral("checkAgain"), QStringLiteral("downloadDesktop"),
+    QStringLiteral("keepOpen"), QStringLiteral("copyError"), QStringLiteral("copied"), QStringLiteral("retry"),
+    QStringLiteral("optionalCloud"), QStringLiteral("done"), QStringLiteral("exit"),
+};
+
+QString resourcesIn(const char* variable, const char* below)
+{
+    return qEnvironmentVariable(variable) + QString::fromUtf8(below);
+}
+
+QHash<QString, QString> readTable(const QString& resources, const char* language)
+{
+    QFile file(resources + QStringLiteral("/%1.lproj/Localizable.strings").arg(QString::fromUtf8(language)));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    const auto entries = StringTable::parse(file.readAll());
+    EXPECT_TRUE(entries) << file.fileName().toStdString() << " does not parse";
+    return entries.value_or(QHash<QString, QString>());
+}
+
+class ShippedTables : public ::testing::TestWithParam<QString> {};
+
+TEST_P(ShippedTables, BothHoldExactlyTheKeysWithTheSamePlaceholders)
+{
+    ASSERT_EQ(allKeys.size(), 41);
+    const QSet<QString> expected(allKeys.cbegin(), allKeys.cend());
+    const auto en = readTable(GetParam(), "en");
+    const auto tr = readTable(GetParam(), "tr");
+    for (const auto* table : {&en, &tr}) {
+        const QList<QString> keys = table->keys();
+        EXPECT_EQ(QSet<QString>(keys.cbegin(), keys.cend()), expected);
+        for (auto it = table->cbegin(); it != table->cend(); ++it) {
+            EXPECT_FALSE(it.value().trimmed().isEmpty()) << it.key().toStdString();
+            EXPECT_EQ(it.value().count(u'%'), it.key() == u"versionCaption" ? 1 : 0) << it.key().toStdString();
+        }
+    }
+    for (const QString& key : allKeys)
+        EXPECT_EQ(en.value(key).count(QStringLiteral("%@")), tr.value(key).count(QStringLiteral("%@"))) << key.toStdString();
+    for (const auto* table : {&en, &tr}) {
+        const QString caption = formatVersionCaption(table->value(QStringLiteral("versionCaption")), QStringLiteral("1.4.0"));
+        EXPECT_TRUE(caption.contains(QStringLiteral("1.4.0")) && !caption.contains(u'%')) << caption.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SourceAndBuiltBundle, ShippedTables,
+                         ::testing::Values(resourcesIn("ZUNO_SOURCE_DIR", "/resources"),
+                                           resourcesIn("ZUNO_TEST_BUNDLE", "/Contents/Resources")));
+
+TEST(ShippedBundle, TurkishFirstReadsTheTurkishTable)
+{
+    const Bundle bundle(qEnvironmentVariable("ZUNO_TEST_BUNDLE"));
+    const InstallerCopy turkish(QStringList{QStringLiteral("tr-TR")}, bundle);
+    const InstallerCopy english(QStringList{QStringLiteral("en-GB")}, bundle);
+    const auto tr = readTable(bundle.resourcePath(), "tr");
+    const auto en = readTable(bundle.resourcePath(), "en");
+    for (const QString& key : allKeys) {
+        EXPECT_EQ(turkish.text(key), tr.value(key)) << key.toStdString();
+        EXPECT_EQ(english.text(key), en.value(key)) << key.toStdString();
+    }
+}
+
+} // namespace
