@@ -14,6 +14,17 @@ namespace {
 // Our tables are a few kilobytes; a file this large is not one of them.
 constexpr qint64 maxTableSize = 16 * 1024 * 1024;
 
+bool hasValidSurrogates(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            return false;
+    }
+    return true;
+}
+
 std::optional<QString> decode(QByteArrayView data)
 {
     auto encoding = QStringConverter::Utf8;
@@ -27,7 +38,8 @@ std::optional<QString> decode(QByteArrayView data)
     }
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(data);
-    if (decoder.hasError() || text.contains(QChar(u'\0')))
+    // The UTF-16 decoder lets unpaired surrogates through; they are invalid too.
+    if (decoder.hasError() || !hasValidSurrogates(text) || text.contains(QChar(u'\0')))
         return std::nullopt;
     return text;
 }

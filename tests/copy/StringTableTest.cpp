@@ -45,18 +45,25 @@ TEST(StringTableParse, EscapesAndUnicode)
     EXPECT_EQ(entries->value(u("raw")), u("line one\nç ı ş"));
 }
 
+QByteArray utf16(const QString& text, bool littleEndian)
+{
+    QByteArray out = littleEndian ? QByteArray("\xFF\xFE", 2) : QByteArray("\xFE\xFF", 2);
+    for (QChar c : text) {
+        const char low = char(c.unicode() & 0xFF), high = char(c.unicode() >> 8);
+        out.append(littleEndian ? low : high).append(littleEndian ? high : low);
+    }
+    return out;
+}
+
 TEST(StringTableParse, Utf16WithByteOrderMark)
 {
     const QString text = u("\"k\" = \"değer\";");
-    QByteArray le("\xFF\xFE", 2), be("\xFE\xFF", 2);
-    for (QChar c : text) {
-        le.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-        be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
-    }
-    EXPECT_EQ(StringTable::parse(le), (Entries{{u("k"), u("değer")}}));
-    EXPECT_EQ(StringTable::parse(be), (Entries{{u("k"), u("değer")}}));
-    EXPECT_EQ(StringTable::parse(le.chopped(1)), std::nullopt); // odd length
-    EXPECT_EQ(StringTable::parse(le + QByteArray("\x00\xD8", 2)), std::nullopt); // lone surrogate
+    EXPECT_EQ(StringTable::parse(utf16(text, true)), (Entries{{u("k"), u("değer")}}));
+    EXPECT_EQ(StringTable::parse(utf16(text, false)), (Entries{{u("k"), u("değer")}}));
+    EXPECT_EQ(StringTable::parse(utf16(text, true).chopped(1)), std::nullopt); // odd length
+    const QString loneSurrogate = u("\"k\" = \"") + QChar(0xD800) + u("x\";");
+    EXPECT_EQ(StringTable::parse(utf16(loneSurrogate, true)), std::nullopt);
+    EXPECT_EQ(StringTable::parse(utf16(loneSurrogate, false)), std::nullopt);
 }
 
 TEST(StringTableParse, RepeatedKeyLastWins)
