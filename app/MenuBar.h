@@ -1,0 +1,42 @@
+#pragma once
+
+#include "copy/InstallerCopy.h"
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace ZunoInstaller {
+
+// The main menu: an untitled application menu holding "quit" and the Edit menu
+// holding "copy". The bar has no parent, which makes it the global menu bar on
+// macOS; elsewhere it is not shown and its two entries work as application-wide
+// shortcuts, so the window content keeps its exact size.
+class MenuBar {
+public:
+    explicit MenuBar(const InstallerCopy& copy);
+    ~MenuBar();
+    MenuBar(const MenuBar&) = delete;
+    MenuBar& operator=(const MenuBar&) = delete;
+
+    QMenuBar* bar() const { return m_bar.get(); }
+    QMenu* applicationMenu() const { return m_applicationMenu; }
+    QMenu* editMenu() const { return m_editMenu; }
+    QAction* quitAction() const { return m_quit; }
+    QAction* copyAction() const { return m_copy; }
+
+    // Copies from whatever has the keyboard focus: the selection of a
+    // selectable label, or the widget's own copy() (line and text edits).
+    static void copyFromFocus();
+
+private:
+    std::unique_ptr<QMenuBar> m_bar;
+    QMenu* m_applicationMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QAction* m_quit = nullptr;
+    QAction* m_copy = nullptr;
+};
+
+} // namespace ZunoInstaller
