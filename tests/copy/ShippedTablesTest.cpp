@@ -10,22 +10,16 @@ using namespace ZunoInstaller;
 
 namespace {
 
-const QStringList allKeys = {
-    QStringLiteral("quit"), QStringLiteral("edit"), QStringLiteral("copy"), QStringLiteral("appTitle"),
-    QStringLiteral("readyTitle"), QStringLiteral("prerequisiteTitle"), QStringLiteral("progressTitle"),
-    QStringLiteral("errorTitle"), QStringLiteral("completeTitle"), QStringLiteral("readyDescription"),
-    QStringLiteral("prerequisiteDescription"), QStringLiteral("progressDescription"),
-    QStringLiteral("checkingDescription"), QStringLiteral("errorDescription"),
-    QStringLiteral("runtimeErrorDescription"), QStringLiteral("completeDescription"),
-    QStringLiteral("readyNotice"), QStringLiteral("prerequisiteNotice"), QStringLiteral("errorNotice"),
-    QStringLiteral("technicalDetails"), QStringLiteral("verifyingFiles"), QStringLiteral("filesVerified"),
-    QStringLiteral("waitingRegistration"), QStringLiteral("registered"), QStringLiteral("waitingPanel"),
-    QStringLiteral("checkingPanel"), QStringLiteral("installing"), QStringLiteral("restartStep"),
-    QStringLiteral("chatStep"), QStringLiteral("pinStep"), QStringLiteral("versionCaption"),
-    QStringLiteral("install"), QStringLiteral("checkAgain"), QStringLiteral("downloadDesktop"),
-    QStringLiteral("keepOpen"), QStringLiteral("copyError"), QStringLiteral("copied"), QStringLiteral("retry"),
-    QStringLiteral("optionalCloud"), QStringLiteral("done"), QStringLiteral("exit"),
-};
+const QStringList allKeys = QStringLiteral(
+    "quit edit copy appTitle "
+    "readyTitle prerequisiteTitle progressTitle errorTitle completeTitle "
+    "readyDescription prerequisiteDescription progressDescription checkingDescription "
+    "errorDescription runtimeErrorDescription completeDescription "
+    "readyNotice prerequisiteNotice errorNotice technicalDetails "
+    "verifyingFiles filesVerified waitingRegistration registered waitingPanel checkingPanel installing "
+    "restartStep chatStep pinStep "
+    "versionCaption install checkAgain downloadDesktop keepOpen copyError copied retry optionalCloud done "
+    "exit").split(u' ');
 
 QString resourcesIn(const char* variable, const char* below)
 {
