@@ -1,5 +1,8 @@
 #include "copy/InstallerCopy.h"
 
+#include <deque>
+#include <utility>
+
 namespace ZunoInstaller {
 
 QString rawValue(InstallerLanguage language)
@@ -84,11 +87,27 @@ QUrl InstallerCopy::downloadURL()
     return url;
 }
 
-const InstallerCopy& installerCopy()
+namespace {
+
+// Every copy ever made current, oldest first: a deque keeps references to
+// its elements valid when more are appended.
+std::deque<InstallerCopy>& processCopies()
 {
     // A function-local static: initialised once, and safely from any thread.
-    static const InstallerCopy copy = InstallerCopy::current();
-    return copy;
+    static std::deque<InstallerCopy> copies{InstallerCopy::current()};
+    return copies;
+}
+
+} // namespace
+
+const InstallerCopy& installerCopy()
+{
+    return processCopies().back();
+}
+
+void replaceInstallerCopy(InstallerCopy copy)
+{
+    processCopies().push_back(std::move(copy));
 }
 
 } // namespace ZunoInstaller

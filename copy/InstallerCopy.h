@@ -43,4 +43,9 @@ struct InstallerCopy {
 // The process-wide copy: built once, on first use, thread-safely.
 const InstallerCopy& installerCopy();
 
+// For tests and the screenshot tool, which show both languages in one process:
+// makes `copy` the process-wide copy from now on. Main thread only, while no
+// other thread reads texts; references handed out earlier stay valid.
+void replaceInstallerCopy(InstallerCopy copy);
+
 } // namespace ZunoInstaller

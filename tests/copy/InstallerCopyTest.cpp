@@ -142,4 +142,21 @@ TEST(CopyProcessWide, BuiltOnceWithAbsoluteAddresses)
     }
 }
 
+TEST(CopyProcessWide, ReplacementTakesOverAndKeepsEarlierReferencesAlive)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(u("Contents/Resources/en.lproj"));
+    QFile table(dir.path() + u("/Contents/Resources/en.lproj/Localizable.strings"));
+    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+    table.write("\"quit\" = \"Leave\";");
+    table.close();
+
+    const InstallerCopy& before = installerCopy();
+    const QString beforeQuit = before.text(u("quit"));
+    replaceInstallerCopy(InstallerCopy(list({"tr"}), Bundle(dir.path())));
+    EXPECT_EQ(installerCopy().language, InstallerLanguage::turkish);
+    EXPECT_EQ(installerCopy().text(u("quit")), u("Leave"));
+    EXPECT_EQ(before.text(u("quit")), beforeQuit); // still a live object
+}
+
 } // namespace
