@@ -4,8 +4,11 @@
 #include "engine/InstallProtocol.h"
 #include "platform/Bundle.h"
 
+#include <QMetaType>
 #include <QObject>
 #include <QString>
+
+class QThreadPool;
 
 #include <filesystem>
 #include <optional>
@@ -18,7 +21,12 @@ QString rawValue(InstallerScreen screen);
 std::optional<InstallerScreen> installerScreen(const QString& rawValue);
 
 // The one observable state of the installer. Main thread only: the install run
-// reaches it through queued calls.
+// works on a pool thread and reaches the model through queued calls.
+//
+// Every assignment to a published field (screen, stage, detail, copied,
+// failureCode) notifies, also when the value does not change: the value is
+// stored, then the field's signal carries the new value, then changed() is
+// emitted. Storing first lets a slot on either signal read a consistent model.
 class InstallerModel : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +43,7 @@ public:
     std::optional<std::filesystem::path> codex() const { return m_codex; }
     double contentHeight() const;
 
+    // Freezes checkPrerequisite() and install(); nothing in the application sets it.
     bool fixture = false;
 
     void checkPrerequisite();
@@ -48,6 +57,11 @@ public:
     void setCopied(bool copied);
     void setFailureCode(const QString& failureCode);
 
+    // Blocks until every run started by any model has ended (false on timeout).
+    // Delivering what the runs posted is still up to the event loop. For tests
+    // and orderly shutdown; the application never waits for a run.
+    static bool waitForRuns(int msecs = -1);
+
 Q_SIGNALS:
     void changed(); // after every assignment to a published field
     void screenChanged(ZunoInstaller::InstallerScreen screen);
@@ -57,6 +71,10 @@ Q_SIGNALS:
     void failureCodeChanged(const QString& failureCode);
 
 private:
+    static QThreadPool& runPool();
+    void complete(const InstallResult& result); // a run's end, on the main thread
+    QString summary(const InstallResult& result) const;
+
     InstallerScreen m_screen = InstallerScreen::ready;
     std::optional<InstallStage> m_stage;
     QString m_detail;
@@ -66,6 +84,13 @@ private:
     std::filesystem::path m_package;
     std::optional<std::filesystem::path> m_codex;
     std::filesystem::path m_home;
+    // True from a run's start until its completion has been applied. The
+    // progress screen is the guard the user sees; this one also holds when a
+    // caller moves the screen away from progress by hand during a run.
+    bool m_running = false;
 };
 
 } // namespace ZunoInstaller
+
+Q_DECLARE_METATYPE(ZunoInstaller::InstallerScreen)
+Q_DECLARE_METATYPE(std::optional<ZunoInstaller::InstallStage>)
