@@ -1,8 +1,7 @@
 #include "engine/InstallProtocol.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstring>
+#include <nlohmann/json.hpp>
 
 namespace ZunoInstaller {
 
@@ -99,7 +98,10 @@ private:
     enum class Field : unsigned { none, event, stage, code, version };
     enum class Kind { null, other };
 
-    static constexpr unsigned bit(Field field) { return field == Field::none ? 0u : 1u << static_cast<unsigned>(field); }
+    static constexpr unsigned bit(Field field)
+    {
+        return field == Field::none ? 0u : 1u << static_cast<unsigned>(field);
+    }
 
     static Field fieldNamed(const Json::string_t& name)
     {

@@ -13,7 +13,8 @@ constexpr std::array<std::string_view, 4> reportableFailures{"CODEX_MISSING", "R
 
 std::string failureCode(const std::optional<std::string>& code)
 {
-    if (code && std::find(reportableFailures.begin(), reportableFailures.end(), *code) != reportableFailures.end())
+    if (code &&
+        std::find(reportableFailures.begin(), reportableFailures.end(), *code) != reportableFailures.end())
         return *code;
     return "INSTALL_FAILED";
 }

@@ -4,14 +4,13 @@
 
 #include "engine/InstallTranscript.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <string_view>
@@ -36,7 +35,8 @@ std::optional<InstallEvent> referenceDecode(std::string_view line)
     bool tooDeep = false;
     std::set<std::string> seen;
     const Json::parser_callback_t callback = [&](int depth, Json::parse_event_t event, Json& parsed) {
-        if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) && depth >= 512) {
+        if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+            depth >= 512) {
             tooDeep = true;
             return false;
         }
@@ -91,14 +91,16 @@ void receiveChecked(InstallTranscript& transcript, std::string_view line)
     if (accepted) {
         check(transcript.stages.size() == before.stages.size() + 1 && transcript.stages.back() == *accepted,
               "a returned stage was appended");
-        check(!before.completedVersion && !before.failure, "stages are added only before completion or failure");
+        check(!before.completedVersion && !before.failure,
+              "stages are added only before completion or failure");
         check(decoded && decoded->event == "progress", "only progress lines add stages");
     } else {
         check(transcript.stages == before.stages, "stages change only with a returned stage");
     }
     check(!before.malformed || transcript.malformed, "malformed is never cleared");
     if (transcript.completedVersion != before.completedVersion)
-        check(transcript.stages.size() == allInstallStages.size() && !before.completedVersion && !before.failure,
+        check(transcript.stages.size() == allInstallStages.size() && !before.completedVersion &&
+                  !before.failure,
               "completion only after all stages, once");
     if (transcript.failure)
         check(transcript.failure == "CODEX_MISSING" || transcript.failure == "RUNTIME_UNAVAILABLE" ||
@@ -112,8 +114,8 @@ void receiveChecked(InstallTranscript& transcript, std::string_view line)
 
 void checkResult(const InstallTranscript& transcript, std::int32_t exitCode, std::string_view expected)
 {
-    static constexpr std::array<std::string_view, 6> codes{"OK", "CHECK_FAILED", "INSTALL_FAILED",
-                                                           "RUNTIME_UNAVAILABLE", "CODEX_MISSING", "START_FAILED"};
+    static constexpr std::array<std::string_view, 6> codes{
+        "OK", "CHECK_FAILED", "INSTALL_FAILED", "RUNTIME_UNAVAILABLE", "CODEX_MISSING", "START_FAILED"};
     const InstallTranscript before = transcript;
     const InstallResult result = transcript.result(exitCode, expected);
     check(std::find(codes.begin(), codes.end(), result.code) != codes.end(), "code is one of the six");
@@ -136,10 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     InstallTranscript lines;
     std::size_t start = 0;
-    while (start <= input.size()) {
+    while (start < input.size()) {
         const std::size_t end = std::min(input.find('\n', start), input.size());
-        if (end == input.size() && start == end && start != 0)
-            break; // output ended with a line feed: no last line
         receiveChecked(lines, input.substr(start, end - start));
         start = end + 1;
     }

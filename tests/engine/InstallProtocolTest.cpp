@@ -1,7 +1,6 @@
 #include "engine/InstallProtocol.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 using namespace std::literals;
@@ -37,7 +36,8 @@ TEST(InstallStageTest, RawValuesRoundTripExactlyAndInOrder)
     for (InstallStage stage : allInstallStages)
         EXPECT_EQ(installStage(rawValue(stage)), stage);
 
-    for (std::string_view text : {"Validated"sv, "CHECKING"sv, "registered "sv, " checking"sv, ""sv, "validate"sv, "checking\0"sv})
+    for (std::string_view text :
+         {"Validated"sv, "CHECKING"sv, "registered "sv, " checking"sv, ""sv, "validate"sv, "checking\0"sv})
         EXPECT_EQ(installStage(text), std::nullopt) << text;
 }
 
@@ -48,14 +48,17 @@ TEST(InstallEventDecodeTest, ReadsTheFourKeysAndIgnoresOthers)
     EXPECT_EQ(decode(R"({"version":"1.2.3","code":"X","stage":"validated","event":"complete"})"),
               (InstallEvent{"complete", InstallStage::validated, "X", "1.2.3"}));
     // Any value under an unknown key, however nested, is skipped.
-    EXPECT_EQ(decode(R"({"event":"error","meta":{"event":5,"stage":"nope","list":[1,true,null,{"code":[]}]},"n":-1.5e3})"),
-              (InstallEvent{"error", std::nullopt, std::nullopt, std::nullopt}));
+    EXPECT_EQ(
+        decode(
+            R"({"event":"error","meta":{"event":5,"stage":"nope","list":[1,true,null,{"code":[]}]},"n":-1.5e3})"),
+        (InstallEvent{"error", std::nullopt, std::nullopt, std::nullopt}));
     // Keys are matched after unescaping, values are unescaped.
     EXPECT_EQ(decode(R"({"\u0065vent":"compl\u0065te","version":"1.0\t\"\u00e7\ud83d\ude00"})"),
               (InstallEvent{"complete", std::nullopt, std::nullopt, "1.0\t\"\xC3\xA7\xF0\x9F\x98\x80"}));
     // Any event text decodes; the transcript decides what it means.
     EXPECT_EQ(decode(R"({"event":""})"), (InstallEvent{"", std::nullopt, std::nullopt, std::nullopt}));
-    EXPECT_EQ(decode(R"({"event":"PROGRESS"})"), (InstallEvent{"PROGRESS", std::nullopt, std::nullopt, std::nullopt}));
+    EXPECT_EQ(decode(R"({"event":"PROGRESS"})"),
+              (InstallEvent{"PROGRESS", std::nullopt, std::nullopt, std::nullopt}));
 }
 
 TEST(InstallEventDecodeTest, NullAndAbsentBothMeanNotGiven)
@@ -83,14 +86,30 @@ TEST(InstallEventDecodeTest, AcceptsJsonWhitespaceAndALeadingByteOrderMark)
 TEST(InstallEventDecodeTest, RefusesAnythingButOneStrictObject)
 {
     for (std::string_view line : {
-             ""sv, " "sv, "\r"sv, "null"sv, R"("progress")"sv, "42"sv, R"([{"event":"progress"}])"sv, "{}"sv,
-             R"({"event":"progress"} {"event":"progress"})"sv, R"({"event":"progress"}x)"sv,
-             R"({"event":"progress",})"sv, R"({"event":"progress"} // note)"sv, R"(/* c */{"event":"progress"})"sv,
-             R"({'event':'progress'})"sv, R"({event:"progress"})"sv, R"({"event":"progress")"sv,
-             R"({"Event":"progress"})"sv, R"({"event ":"progress"})"sv, R"({"event":"progress"}})"sv,
+             ""sv,
+             " "sv,
+             "\r"sv,
+             "null"sv,
+             R"("progress")"sv,
+             "42"sv,
+             R"([{"event":"progress"}])"sv,
+             "{}"sv,
+             R"({"event":"progress"} {"event":"progress"})"sv,
+             R"({"event":"progress"}x)"sv,
+             R"({"event":"progress",})"sv,
+             R"({"event":"progress"} // note)"sv,
+             R"(/* c */{"event":"progress"})"sv,
+             R"({'event':'progress'})"sv,
+             R"({event:"progress"})"sv,
+             R"({"event":"progress")"sv,
+             R"({"Event":"progress"})"sv,
+             R"({"event ":"progress"})"sv,
+             R"({"event":"progress"}})"sv,
              "{\"event\":\"a\tb\"}"sv, // raw tab inside a string
-             R"({"event":"progress","n":01})"sv, R"({"event":"progress","n":1e400})"sv,
-             R"({"event":"progress","n":NaN})"sv, "\v{\"event\":\"progress\"}"sv,
+             R"({"event":"progress","n":01})"sv,
+             R"({"event":"progress","n":1e400})"sv,
+             R"({"event":"progress","n":NaN})"sv,
+             "\v{\"event\":\"progress\"}"sv,
          })
         EXPECT_EQ(decode(line), std::nullopt) << line;
 }
@@ -98,10 +117,17 @@ TEST(InstallEventDecodeTest, RefusesAnythingButOneStrictObject)
 TEST(InstallEventDecodeTest, RefusesKnownKeysOfTheWrongType)
 {
     for (std::string_view line : {
-             R"({"event":null})"sv, R"({"event":1})"sv, R"({"event":true})"sv, R"({"event":["progress"]})"sv,
-             R"({"event":{}})"sv, R"({"event":"progress","stage":1})"sv, R"({"event":"progress","stage":false})"sv,
-             R"({"event":"progress","stage":["checking"]})"sv, R"({"event":"error","code":7})"sv,
-             R"({"event":"error","code":{"v":"X"}})"sv, R"({"event":"complete","version":1.0})"sv,
+             R"({"event":null})"sv,
+             R"({"event":1})"sv,
+             R"({"event":true})"sv,
+             R"({"event":["progress"]})"sv,
+             R"({"event":{}})"sv,
+             R"({"event":"progress","stage":1})"sv,
+             R"({"event":"progress","stage":false})"sv,
+             R"({"event":"progress","stage":["checking"]})"sv,
+             R"({"event":"error","code":7})"sv,
+             R"({"event":"error","code":{"v":"X"}})"sv,
+             R"({"event":"complete","version":1.0})"sv,
              R"({"event":"complete","version":[]})"sv,
          })
         EXPECT_EQ(decode(line), std::nullopt) << line;
@@ -110,9 +136,12 @@ TEST(InstallEventDecodeTest, RefusesKnownKeysOfTheWrongType)
 TEST(InstallEventDecodeTest, RefusesAStageOutsideTheThreeWhateverTheEvent)
 {
     for (std::string_view line : {
-             R"({"event":"progress","stage":"Checking"})"sv, R"({"event":"progress","stage":"VALIDATED"})"sv,
-             R"({"event":"progress","stage":"done"})"sv, R"({"event":"progress","stage":""})"sv,
-             R"({"event":"progress","stage":"checking "})"sv, R"({"event":"complete","version":"1","stage":"x"})"sv,
+             R"({"event":"progress","stage":"Checking"})"sv,
+             R"({"event":"progress","stage":"VALIDATED"})"sv,
+             R"({"event":"progress","stage":"done"})"sv,
+             R"({"event":"progress","stage":""})"sv,
+             R"({"event":"progress","stage":"checking "})"sv,
+             R"({"event":"complete","version":"1","stage":"x"})"sv,
              R"({"event":"error","stage":"Registered"})"sv,
          })
         EXPECT_EQ(decode(line), std::nullopt) << line;
@@ -121,24 +150,30 @@ TEST(InstallEventDecodeTest, RefusesAStageOutsideTheThreeWhateverTheEvent)
 TEST(InstallEventDecodeTest, RefusesInvalidUtf8AnywhereAndNulBytes)
 {
     for (std::string_view line : {
-             "{\"event\":\"progress\xFF\"}"sv, "{\"event\":\"progress\",\"x\":\"\xC3\"}"sv,
-             "{\"event\":\"progress\",\"\xC0\xAF\":1}"sv,            // overlong encoding in an ignored key
-             "{\"event\":\"error\",\"code\":\"\xED\xA0\x80\"}"sv,    // encoded surrogate
+             "{\"event\":\"progress\xFF\"}"sv,
+             "{\"event\":\"progress\",\"x\":\"\xC3\"}"sv,
+             "{\"event\":\"progress\",\"\xC0\xAF\":1}"sv,             // overlong encoding in an ignored key
+             "{\"event\":\"error\",\"code\":\"\xED\xA0\x80\"}"sv,     // encoded surrogate
              "{\"event\":\"error\",\"code\":\"\xF4\x90\x80\x80\"}"sv, // beyond U+10FFFF
-             R"({"event":"error","code":"\ud800"})"sv,               // lone surrogate escape
-             "{\"event\":\"progress\"}\xC2\xA0"sv,                   // non-JSON whitespace
-             "{\"event\":\"progress\"}\0"sv, "{\"event\":\"progress\"}\0garbage"sv, "\0{\"event\":\"progress\"}"sv,
-             "{\"event\":\"pro\0gress\"}"sv, "{\"event\":\"progress\",\0\"x\":1}"sv,
+             R"({"event":"error","code":"\ud800"})"sv,                // lone surrogate escape
+             "{\"event\":\"progress\"}\xC2\xA0"sv,                    // non-JSON whitespace
+             "{\"event\":\"progress\"}\0"sv,
+             "{\"event\":\"progress\"}\0garbage"sv,
+             "\0{\"event\":\"progress\"}"sv,
+             "{\"event\":\"pro\0gress\"}"sv,
+             "{\"event\":\"progress\",\0\"x\":1}"sv,
          })
         EXPECT_EQ(decode(line), std::nullopt) << line;
     // The escaped form of NUL is an ordinary character.
-    EXPECT_EQ(decode(R"({"event":"a\u0000b"})"), (InstallEvent{"a\0b"s, std::nullopt, std::nullopt, std::nullopt}));
+    EXPECT_EQ(decode(R"({"event":"a\u0000b"})"),
+              (InstallEvent{"a\0b"s, std::nullopt, std::nullopt, std::nullopt}));
 }
 
 TEST(InstallEventDecodeTest, LinesOfUpTo4096BytesAreRead)
 {
     ASSERT_EQ(maxEventLineBytes, 4096u);
-    EXPECT_EQ(decode(paddedLine(4096)), (InstallEvent{"progress", InstallStage::checking, std::nullopt, std::nullopt}));
+    EXPECT_EQ(decode(paddedLine(4096)),
+              (InstallEvent{"progress", InstallStage::checking, std::nullopt, std::nullopt}));
     EXPECT_EQ(decode(paddedLine(4097)), std::nullopt);
     EXPECT_EQ(decode(paddedLine(100000)), std::nullopt);
     // Trailing whitespace counts toward the length as well.
@@ -168,10 +203,15 @@ TEST(InstallEventDecodeTest, NestingIsLimitedTo512Levels)
 
 TEST(InstallEventDecodeTest, HugeNestingFailsWithoutExhaustingTheStack)
 {
+    const std::string head = R"({"event":"error","x":)";
+    const std::size_t room = maxEventLineBytes - head.size();
+    EXPECT_FALSE(decode(head + std::string(room, '[')));
+    EXPECT_FALSE(decode(head + std::string((room - 1) / 2, '[') + std::string((room - 1) / 2, ']') + "}"));
+    std::string objects = head;
+    while (objects.size() + 5 <= maxEventLineBytes)
+        objects += R"({"a":)";
+    EXPECT_FALSE(decode(objects));
     EXPECT_FALSE(decode(std::string(100000, '[')));
-    EXPECT_FALSE(decode(std::string(4096, '[')));
-    EXPECT_FALSE(decode(R"({"event":"error","x":)" + std::string(4000, '{')));
-    EXPECT_FALSE(decode(R"({"event":"error","x":)" + std::string(4000, '[') + std::string(4000, ']') + "}"));
 }
 
 TEST(InstallEventDecodeTest, TheFirstOccurrenceOfAKeyCounts)
@@ -181,8 +221,9 @@ TEST(InstallEventDecodeTest, TheFirstOccurrenceOfAKeyCounts)
     EXPECT_EQ(decode(R"({"event":"error","code":null,"code":"CODEX_MISSING"})"),
               (InstallEvent{"error", std::nullopt, std::nullopt, std::nullopt}));
     // A later occurrence is ignored whole, even when it would not decode by itself.
-    EXPECT_EQ(decode(R"({"event":"complete","version":"1","version":2,"event":null,"stage":null,"stage":"x"})"),
-              (InstallEvent{"complete", std::nullopt, std::nullopt, "1"}));
+    EXPECT_EQ(
+        decode(R"({"event":"complete","version":"1","version":2,"event":null,"stage":null,"stage":"x"})"),
+        (InstallEvent{"complete", std::nullopt, std::nullopt, "1"}));
     EXPECT_EQ(decode(R"({"event":"error","event":)" + std::string(600, '[') + std::string(600, ']') + "}"),
               std::nullopt); // ignored, but still too deep
     // But the first occurrence is checked as usual.

@@ -1,8 +1,7 @@
 #include "engine/InstallTranscript.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -24,7 +23,8 @@ std::string errorLine(std::string_view code)
 }
 
 // Feeds the lines and collects what receive returned for each.
-std::vector<std::optional<InstallStage>> feed(InstallTranscript& transcript, const std::vector<std::string>& lines)
+std::vector<std::optional<InstallStage>> feed(InstallTranscript& transcript,
+                                              const std::vector<std::string>& lines)
 {
     std::vector<std::optional<InstallStage>> returned;
     for (const std::string& line : lines)
@@ -46,8 +46,9 @@ TEST(InstallTranscriptTest, AFullRunSucceedsOnlyWithTheExpectedVersionAndStatusZ
     InstallTranscript transcript;
     const auto returned = feed(transcript, {std::string(validatedLine), std::string(registeredLine),
                                             std::string(checkingLine), completeLine("1.4.0")});
-    EXPECT_EQ(returned, (std::vector<std::optional<InstallStage>>{InstallStage::validated, InstallStage::registered,
-                                                                  InstallStage::checking, std::nullopt}));
+    EXPECT_EQ(returned,
+              (std::vector<std::optional<InstallStage>>{InstallStage::validated, InstallStage::registered,
+                                                        InstallStage::checking, std::nullopt}));
     EXPECT_EQ(transcript, (InstallTranscript{everyStage, "1.4.0", std::nullopt, false}));
 
     EXPECT_EQ(transcript.result(0, "1.4.0"), (InstallResult{true, "OK", 0}));
@@ -158,10 +159,11 @@ TEST(InstallTranscriptTest, ErrorCodesAreNormalisedAndTheLastOneWins)
         EXPECT_FALSE(transcript.malformed);
         EXPECT_EQ(transcript.result(0, ""), (InstallResult{false, std::string(code), 0}));
     }
-    for (std::string_view line : {R"({"event":"error"})", R"({"event":"error","code":null})",
-                                  R"({"event":"error","code":"codex_missing"})", R"({"event":"error","code":"OK"})",
-                                  R"({"event":"error","code":"START_FAILED"})", R"({"event":"error","code":""})",
-                                  R"({"event":"error","code":" CHECK_FAILED"})"}) {
+    for (std::string_view line :
+         {R"({"event":"error"})", R"({"event":"error","code":null})",
+          R"({"event":"error","code":"codex_missing"})", R"({"event":"error","code":"OK"})",
+          R"({"event":"error","code":"START_FAILED"})", R"({"event":"error","code":""})",
+          R"({"event":"error","code":" CHECK_FAILED"})"}) {
         InstallTranscript transcript;
         transcript.receive(line);
         EXPECT_EQ(transcript.failure, "INSTALL_FAILED") << line;
@@ -187,10 +189,10 @@ TEST(InstallTranscriptTest, ErrorCodesAreNormalisedAndTheLastOneWins)
 
 TEST(InstallTranscriptTest, ALineThatBreaksTheProtocolIsRecordedAndOtherwiseIgnored)
 {
-    for (std::string_view line : {"", "not json", "[]", R"({"event":"progress"})", R"({"event":"progress","stage":null})",
-                                  R"({"event":"started"})", R"({"event":"Progress","stage":"validated"})",
-                                  R"({"event":"complete","version":"1","stage":"Checking"})",
-                                  R"({"event":"error","code":5})"}) {
+    for (std::string_view line :
+         {"", "not json", "[]", R"({"event":"progress"})", R"({"event":"progress","stage":null})",
+          R"({"event":"started"})", R"({"event":"Progress","stage":"validated"})",
+          R"({"event":"complete","version":"1","stage":"Checking"})", R"({"event":"error","code":5})"}) {
         InstallTranscript transcript;
         EXPECT_EQ(transcript.receive(line), std::nullopt) << line;
         EXPECT_EQ(transcript, (InstallTranscript{{}, std::nullopt, std::nullopt, true})) << line;
