@@ -160,10 +160,12 @@ case $CHECK_SECONDS in '' | *[!0-9]*) CHECK_SECONDS=30 ;; esac
 "$tool" --version </dev/null >/dev/null 2>&1 3>&- &
 tool_pid=$!
 (
-    trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
-    sleep "$CHECK_SECONDS" &
-    sleeper=$!
-    wait "$sleeper"
+    # One-second steps: stopped early, it leaves at most a one-second sleep behind.
+    elapsed=0
+    while [ "$elapsed" -lt "$CHECK_SECONDS" ]; do
+        sleep 1
+        elapsed=$((elapsed + 1))
+    done
     kill -9 "$tool_pid" 2>/dev/null
 ) </dev/null >/dev/null 2>&1 3>&- &
 watchdog=$!

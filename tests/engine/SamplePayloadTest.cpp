@@ -2,14 +2,13 @@
 // stand-in Codex tool, into a temporary home.
 #include "engine/InstallerRunner.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -22,22 +21,25 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::vector<InstallStage> allStages{InstallStage::validated, InstallStage::registered,
-                                           InstallStage::checking};
+                                          InstallStage::checking};
 
-std::string readFile(const fs::path& path) {
+std::string readFile(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
 }
 
-void writeFile(const fs::path& path, const std::string& content) {
+void writeFile(const fs::path& path, const std::string& content)
+{
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
 // Runs a shell command line and returns its standard output.
-std::string capture(const std::string& command) {
+std::string capture(const std::string& command)
+{
     std::string out;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -57,7 +59,8 @@ struct PayloadRun {
 
 class SamplePayloadTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         const char* bundle = std::getenv("ZUNO_TEST_BUNDLE");
         const char* source = std::getenv("ZUNO_SOURCE_DIR");
         ASSERT_NE(bundle, nullptr);
@@ -82,7 +85,8 @@ protected:
         std::istringstream(readFile(payload_ / "VERSION")) >> version_;
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         for (const auto& [name, value] : saved_) {
             value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
         }
@@ -91,16 +95,21 @@ protected:
     }
 
     // Where the payload installs for this platform's user.
-    fs::path destinationParent() const {
+    fs::path destinationParent() const
+    {
 #ifdef __APPLE__
         return root_ / "home/Library/Application Support/Vexa Zuno";
 #else
         return root_ / "data/vexa-zuno";
 #endif
     }
-    fs::path destination() const { return destinationParent() / "zuno-starter"; }
+    fs::path destination() const
+    {
+        return destinationParent() / "zuno-starter";
+    }
 
-    fs::path makeTool(const std::string& variant = {}) const {
+    fs::path makeTool(const std::string& variant = {}) const
+    {
         const std::string command = "/bin/sh '" + (source_ / "tools/make-standin-codex.sh").string() + "' '" +
                                     (root_ / "home").string() + "' " + variant + " >/dev/null";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -108,29 +117,36 @@ protected:
     }
 
     // A tool of the test's own making, for behaviour the stand-in does not cover.
-    fs::path makeScriptTool(const std::string& body) const {
+    fs::path makeScriptTool(const std::string& body) const
+    {
         const fs::path tool = root_ / "tools/codex";
         writeFile(tool, "#!/bin/sh\n" + body + "\n");
         fs::permissions(tool, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
         return tool;
     }
 
-    fs::path copyPayload() const {
+    fs::path copyPayload() const
+    {
         const fs::path copy = root_ / "payload";
         fs::copy(payload_, copy, fs::copy_options::recursive);
         return copy;
     }
 
-    PayloadRun install(const fs::path& package, const fs::path& tool, const std::string& expected) const {
+    PayloadRun install(const fs::path& package, const fs::path& tool, const std::string& expected) const
+    {
         PayloadRun outcome;
-        outcome.result =
-            runInstaller(package, tool, expected, [&](InstallStage stage) { outcome.stages.push_back(stage); });
+        outcome.result = runInstaller(package, tool, expected,
+                                      [&](InstallStage stage) { outcome.stages.push_back(stage); });
         return outcome;
     }
-    PayloadRun install(const fs::path& tool) const { return install(payload_, tool, version_); }
+    PayloadRun install(const fs::path& tool) const
+    {
+        return install(payload_, tool, version_);
+    }
 
     // The package's files as its manifest lists them, relative to the payload folder.
-    std::vector<std::string> manifestPaths() const {
+    std::vector<std::string> manifestPaths() const
+    {
         std::vector<std::string> paths;
         std::istringstream manifest(readFile(payload_ / "SHA256SUMS"));
         for (std::string line; std::getline(manifest, line);) {
@@ -141,7 +157,8 @@ protected:
         return paths;
     }
 
-    void expectInstalledCopy() const {
+    void expectInstalledCopy() const
+    {
         std::size_t files = 0;
         for (const auto& entry : fs::recursive_directory_iterator(destination())) {
             files += entry.is_regular_file() ? 1 : 0;
@@ -155,13 +172,15 @@ protected:
     }
 
     // Installs an older copy that differs from the package in one file and has one more.
-    void installOlderCopy() const {
+    void installOlderCopy() const
+    {
         writeFile(destination() / "manifest.json", "{\"name\":\"zuno-starter\",\"version\":\"0.9.0\"}\n");
         writeFile(destination() / "stale.txt", "left over from 0.9.0\n");
     }
 
     // Anything in the destination's folder besides the copy itself: staging folders, older copies.
-    std::vector<std::string> leftovers() const {
+    std::vector<std::string> leftovers() const
+    {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(destinationParent())) {
             if (entry.path().filename() != "zuno-starter") {
@@ -176,7 +195,8 @@ protected:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-TEST_F(SamplePayloadTest, InstallsThePackageReportingTheStagesInOrder) {
+TEST_F(SamplePayloadTest, InstallsThePackageReportingTheStagesInOrder)
+{
     ASSERT_GE(manifestPaths().size(), 3u);
     const PayloadRun outcome = install(makeTool());
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
@@ -185,7 +205,8 @@ TEST_F(SamplePayloadTest, InstallsThePackageReportingTheStagesInOrder) {
     EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(SamplePayloadTest, ReplacesAnOlderCopyWhole) {
+TEST_F(SamplePayloadTest, ReplacesAnOlderCopyWhole)
+{
     installOlderCopy();
     const PayloadRun outcome = install(makeTool());
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
@@ -194,8 +215,10 @@ TEST_F(SamplePayloadTest, ReplacesAnOlderCopyWhole) {
     EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(SamplePayloadTest, AbsentOrNonExecutableToolIsCodexMissing) {
-    for (const fs::path& tool : {root_ / "home/Applications/Codex.app/nothing-here", makeTool("--not-executable")}) {
+TEST_F(SamplePayloadTest, AbsentOrNonExecutableToolIsCodexMissing)
+{
+    for (const fs::path& tool :
+         {root_ / "home/Applications/Codex.app/nothing-here", makeTool("--not-executable")}) {
         const PayloadRun outcome = install(tool);
         EXPECT_FALSE(outcome.result.success) << tool;
         EXPECT_EQ(outcome.result.code, "CODEX_MISSING") << tool;
@@ -208,7 +231,8 @@ TEST_F(SamplePayloadTest, AbsentOrNonExecutableToolIsCodexMissing) {
     EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(SamplePayloadTest, FailedCheckKeepsTheOlderCopy) {
+TEST_F(SamplePayloadTest, FailedCheckKeepsTheOlderCopy)
+{
     installOlderCopy();
     const std::string before = readFile(destination() / "manifest.json");
     EXPECT_EQ(install(root_ / "no-such-tool").result.code, "CODEX_MISSING");
@@ -217,7 +241,8 @@ TEST_F(SamplePayloadTest, FailedCheckKeepsTheOlderCopy) {
     EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(SamplePayloadTest, ToolThatFailsToRunIsRuntimeUnavailable) {
+TEST_F(SamplePayloadTest, ToolThatFailsToRunIsRuntimeUnavailable)
+{
     const PayloadRun broken = install(makeTool("--broken"));
     EXPECT_FALSE(broken.result.success);
     EXPECT_EQ(broken.result.code, "RUNTIME_UNAVAILABLE");
@@ -230,7 +255,8 @@ TEST_F(SamplePayloadTest, ToolThatFailsToRunIsRuntimeUnavailable) {
     EXPECT_EQ(install(makeScriptTool("exec sleep 60")).result.code, "RUNTIME_UNAVAILABLE");
 }
 
-TEST_F(SamplePayloadTest, ToolChildDoesNotHoldTheRunOpen) {
+TEST_F(SamplePayloadTest, ToolChildDoesNotHoldTheRunOpen)
+{
     // A tool that leaves a child behind: the payload must not hand it the event
     // pipe, or the run would last as long as the child.
     const auto start = std::chrono::steady_clock::now();
@@ -239,7 +265,8 @@ TEST_F(SamplePayloadTest, ToolChildDoesNotHoldTheRunOpen) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
-TEST_F(SamplePayloadTest, DamagedPackageFailsTheCheckBeforeInstalling) {
+TEST_F(SamplePayloadTest, DamagedPackageFailsTheCheckBeforeInstalling)
+{
     const fs::path copy = copyPayload();
     const fs::path tool = makeTool();
     const std::string readme = readFile(copy / "zuno-starter/README.md");
@@ -256,15 +283,17 @@ TEST_F(SamplePayloadTest, DamagedPackageFailsTheCheckBeforeInstalling) {
 
     // A manifest entry pointing outside the package is refused even when its digest is right.
     writeFile(root_ / "outside.txt", "outside\n");
-    const std::string digest = capture("sha256sum '" + (root_ / "outside.txt").string() + "' 2>/dev/null || shasum -a 256 '" +
-                                       (root_ / "outside.txt").string() + "'")
-                                   .substr(0, 64);
+    const std::string digest =
+        capture("sha256sum '" + (root_ / "outside.txt").string() + "' 2>/dev/null || shasum -a 256 '" +
+                (root_ / "outside.txt").string() + "'")
+            .substr(0, 64);
     writeFile(copy / "SHA256SUMS", digest + "  zuno-starter/../../outside.txt\n");
     EXPECT_EQ(install(copy, tool, version_).result.code, "CHECK_FAILED");
     EXPECT_FALSE(fs::exists(destination()));
 }
 
-TEST_F(SamplePayloadTest, UnwritableDestinationIsInstallFailed) {
+TEST_F(SamplePayloadTest, UnwritableDestinationIsInstallFailed)
+{
     // A file where the product's folder belongs stops even root.
     writeFile(destinationParent(), "not a folder\n");
     const PayloadRun outcome = install(makeTool());
@@ -274,7 +303,8 @@ TEST_F(SamplePayloadTest, UnwritableDestinationIsInstallFailed) {
     EXPECT_EQ(readFile(destinationParent()), "not a folder\n");
 }
 
-TEST_F(SamplePayloadTest, CompletesWithTheBundleVersion) {
+TEST_F(SamplePayloadTest, CompletesWithTheBundleVersion)
+{
     const std::string plist = readFile(bundle_ / "Contents/Info.plist");
     const auto key = plist.find("<key>CFBundleShortVersionString</key>");
     ASSERT_NE(key, std::string::npos);
@@ -291,7 +321,8 @@ TEST_F(SamplePayloadTest, CompletesWithTheBundleVersion) {
     EXPECT_EQ(install(copy, tool, "2.0\tbeta").result.code, "CHECK_FAILED");
 }
 
-TEST_F(SamplePayloadTest, RunsUnderStrictPosixShells) {
+TEST_F(SamplePayloadTest, RunsUnderStrictPosixShells)
+{
     const fs::path tool = makeTool();
     const std::string expected = "{\"event\":\"progress\",\"stage\":\"validated\"}\n"
                                  "{\"event\":\"progress\",\"stage\":\"registered\"}\n"
@@ -305,8 +336,8 @@ TEST_F(SamplePayloadTest, RunsUnderStrictPosixShells) {
             continue;
         }
         ++shells;
-        const std::string prefix = "cd '" + payload_.string() + "' && ZUNO_CODEX_BIN='" + tool.string() + "' " +
-                                   shell + " ./Install.command";
+        const std::string prefix = "cd '" + payload_.string() + "' && ZUNO_CODEX_BIN='" + tool.string() +
+                                   "' " + shell + " ./Install.command";
         EXPECT_EQ(capture(prefix + " --headless 2>/dev/null"), expected) << shell;
         // Started by hand or with other arguments: one error event and nothing else.
         const std::string refused = "{\"event\":\"error\",\"code\":\"INSTALL_FAILED\"}\n";
@@ -318,7 +349,8 @@ TEST_F(SamplePayloadTest, RunsUnderStrictPosixShells) {
     }
 }
 
-TEST_F(SamplePayloadTest, ManifestCoversEveryFileOfTheSourcePackage) {
+TEST_F(SamplePayloadTest, ManifestCoversEveryFileOfTheSourcePackage)
+{
     // A file added to the package without a manifest line would never be installed.
     std::vector<std::string> onDisk;
     const fs::path sourcePayload = source_ / "resources/payload";
