@@ -153,7 +153,7 @@ tool=${ZUNO_CODEX_BIN-}
 if [ -z "$tool" ] || [ ! -f "$tool" ] || [ ! -x "$tool" ]; then
     fail CODEX_MISSING "no executable Codex tool at '${tool}'"
 fi
-case $CHECK_SECONDS in '' | *[!0-9]*) CHECK_SECONDS=30 ;; esac
+case $CHECK_SECONDS in '' | *[!0-9]* | ?????* | 0 | 00 | 000 | 0000) CHECK_SECONDS=30 ;; esac
 
 # Neither the tool nor the watchdog may hold the event pipe: a leftover child
 # would keep the installer waiting for the end of the output.
