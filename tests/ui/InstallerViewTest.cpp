@@ -1,0 +1,352 @@
+#include "ViewFixture.h"
+
+#include "copy/VersionCaption.h"
+#include "ui/DisclosureButton.h"
+#include "ui/HeaderRow.h"
+#include "ui/LinkButton.h"
+#include "ui/NoticeBox.h"
+#include "ui/StepRow.h"
+#include "ui/TextBlock.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+
+namespace ZunoInstaller {
+
+// Receives what the view asks the platform to open, instead of a browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    UrlCatcher()
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
+    }
+    ~UrlCatcher() override
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    }
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+namespace {
+
+struct Row {
+    const char* key;
+    const char* badge;
+};
+
+void expectSteps(const InstallerView& view, const std::array<Row, 3>& rows)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const StepRow* step = view.content()->steps()[i];
+        EXPECT_TRUE(step->isVisible()) << i;
+        EXPECT_EQ(step->text(), text(rows[i].key)) << i;
+        EXPECT_EQ(step->badge(), QString::fromUtf8(rows[i].badge)) << i;
+    }
+}
+
+} // namespace
+
+TEST_F(ViewTest, eachScreenShowsItsTextsFromTheTablesAndItsButtons)
+{
+    // The tables are really there: a text is not its own key.
+    ASSERT_NE(text("readyTitle"), QStringLiteral("readyTitle"));
+
+    showScreen(InstallerScreen::ready);
+    EXPECT_EQ(view->title()->text(), text("readyTitle"));
+    EXPECT_EQ(view->description()->text(), text("readyDescription"));
+    EXPECT_EQ(view->content()->notice()->message(), text("readyNotice"));
+    EXPECT_FALSE(view->content()->notice()->warning());
+    EXPECT_EQ(view->footer()->caption()->text(), formatVersionCaption(text("versionCaption"), model->version()));
+    EXPECT_TRUE(view->footer()->caption()->text().contains(model->version()));
+    EXPECT_FALSE(secondary()->isVisible());
+    EXPECT_EQ(primary()->text(), text("install"));
+
+    showScreen(InstallerScreen::prerequisite);
+    EXPECT_EQ(view->title()->text(), text("prerequisiteTitle"));
+    EXPECT_EQ(view->description()->text(), text("prerequisiteDescription"));
+    EXPECT_EQ(view->content()->notice()->message(), text("prerequisiteNotice"));
+    EXPECT_TRUE(view->content()->notice()->warning());
+    EXPECT_FALSE(view->footer()->caption()->isVisible());
+    EXPECT_EQ(secondary()->text(), text("checkAgain"));
+    EXPECT_EQ(primary()->text(), text("downloadDesktop"));
+
+    showScreen(InstallerScreen::progress);
+    EXPECT_EQ(view->title()->text(), text("progressTitle"));
+    EXPECT_FALSE(view->content()->notice()->isVisible());
+    EXPECT_TRUE(view->content()->progressBar()->isVisible());
+    EXPECT_EQ(view->content()->progressBar()->maximum(), 0); // indeterminate
+    EXPECT_EQ(view->footer()->caption()->text(), text("keepOpen"));
+    EXPECT_FALSE(secondary()->isVisible());
+    EXPECT_FALSE(primary()->isVisible());
+
+    model->setFailureCode(QStringLiteral("INSTALL_FAILED"));
+    model->setDetail(QStringLiteral("Vexa Zuno 1.0.0 \u00B7 INSTALL_FAILED \u00B7 exit 3"));
+    showScreen(InstallerScreen::error);
+    EXPECT_EQ(view->title()->text(), text("errorTitle"));
+    EXPECT_EQ(view->content()->notice()->message(), text("errorNotice"));
+    EXPECT_TRUE(view->content()->notice()->warning());
+    EXPECT_TRUE(view->content()->disclosure()->isVisible());
+    EXPECT_EQ(view->content()->disclosure()->text(), text("technicalDetails"));
+    EXPECT_FALSE(view->content()->progressBar()->isVisible());
+    EXPECT_EQ(secondary()->text(), text("copyError"));
+    EXPECT_EQ(primary()->text(), text("retry"));
+
+    showScreen(InstallerScreen::complete);
+    EXPECT_EQ(view->title()->text(), text("completeTitle"));
+    EXPECT_EQ(view->description()->text(), text("completeDescription"));
+    EXPECT_FALSE(view->content()->notice()->isVisible());
+    EXPECT_FALSE(view->content()->disclosure()->isVisible());
+    expectSteps(*view, {{{"restartStep", "1"}, {"chatStep", "2"}, {"pinStep", "3"}}});
+    EXPECT_EQ(view->footer()->caption()->text(), text("optionalCloud"));
+    EXPECT_EQ(primary()->text(), text("done"));
+}
+
+TEST_F(ViewTest, bodyIsExactlyTheContentSizeOfEachScreen)
+{
+    for (const auto screen : {InstallerScreen::ready, InstallerScreen::complete, InstallerScreen::prerequisite,
+                              InstallerScreen::progress, InstallerScreen::error, InstallerScreen::complete,
+                              InstallerScreen::ready}) {
+        showScreen(screen);
+        EXPECT_EQ(view->size(), QSize(667, screen == InstallerScreen::complete ? 407 : 374)) << rawValue(screen).toStdString();
+    }
+}
+
+TEST_F(ViewTest, primaryActionSitsAtTheTrailingEdgeAndTheRestAtTheLeadingEdge)
+{
+    const int leading = 32;
+    const int trailing = 667 - 32;
+    for (const auto screen : {InstallerScreen::ready, InstallerScreen::prerequisite, InstallerScreen::error,
+                              InstallerScreen::complete}) {
+        showScreen(screen);
+        const QRect button = placeOf(primary());
+        EXPECT_EQ(button.right() + 1, trailing) << rawValue(screen).toStdString();
+        // The footer sits at the bottom padding.
+        EXPECT_EQ(button.bottom() + 1, view->height() - 26) << rawValue(screen).toStdString();
+        QWidget* left = screen == InstallerScreen::prerequisite || screen == InstallerScreen::error
+                            ? static_cast<QWidget*>(secondary())
+                            : view->footer()->caption();
+        EXPECT_EQ(placeOf(left).left(), leading) << rawValue(screen).toStdString();
+        EXPECT_LT(placeOf(left).right(), button.left() - 16 + 1);
+    }
+    showScreen(InstallerScreen::progress);
+    EXPECT_EQ(placeOf(view->footer()->caption()).left(), leading);
+}
+
+TEST_F(ViewTest, checklistRowsFollowTheLatestStageOnly)
+{
+    showScreen(InstallerScreen::progress);
+    expectSteps(*view, {{{"verifyingFiles", "1"}, {"waitingRegistration", "2"}, {"waitingPanel", "3"}}});
+    EXPECT_EQ(view->description()->text(), text("progressDescription"));
+
+    const std::array<StepRow*, 3> rows = view->content()->steps();
+    model->setStage(InstallStage::validated);
+    expectSteps(*view, {{{"filesVerified", "\u2713"}, {"waitingRegistration", "2"}, {"waitingPanel", "3"}}});
+    EXPECT_EQ(view->description()->text(), text("progressDescription"));
+
+    model->setStage(InstallStage::registered);
+    expectSteps(*view, {{{"filesVerified", "\u2713"}, {"registered", "\u2713"}, {"waitingPanel", "3"}}});
+    EXPECT_EQ(view->description()->text(), text("progressDescription"));
+
+    model->setStage(InstallStage::checking);
+    expectSteps(*view, {{{"filesVerified", "\u2713"}, {"registered", "\u2713"}, {"checkingPanel", "3"}}});
+    EXPECT_EQ(view->description()->text(), text("checkingDescription"));
+    EXPECT_EQ(view->title()->text(), text("progressTitle"));
+
+    // A new run starts over; a lone registered shows what validated-then-registered shows.
+    model->setStage(std::nullopt);
+    expectSteps(*view, {{{"verifyingFiles", "1"}, {"waitingRegistration", "2"}, {"waitingPanel", "3"}}});
+    model->setStage(InstallStage::registered);
+    expectSteps(*view, {{{"filesVerified", "\u2713"}, {"registered", "\u2713"}, {"waitingPanel", "3"}}});
+
+    // The rows are updated in place, never replaced.
+    EXPECT_EQ(view->content()->steps(), rows);
+}
+
+TEST_F(ViewTest, errorDescriptionNamesTheRuntimeOnlyForItsExactCode)
+{
+    showScreen(InstallerScreen::error);
+    model->setFailureCode(QStringLiteral("RUNTIME_UNAVAILABLE"));
+    EXPECT_EQ(view->description()->text(), text("runtimeErrorDescription"));
+    for (const char* code : {"CHECK_FAILED", "INSTALL_FAILED", "START_FAILED", "runtime_unavailable",
+                             "RUNTIME_UNAVAILABLE ", ""}) {
+        model->setFailureCode(QString::fromLatin1(code));
+        EXPECT_EQ(view->description()->text(), text("errorDescription")) << code;
+    }
+}
+
+TEST_F(ViewTest, openDetailsStayOpenAcrossScreensAndTheWidgetsSurviveEveryChange)
+{
+    model->setDetail(QStringLiteral("Vexa Zuno 1.0.0 \u00B7 INSTALL_FAILED \u00B7 exit 3"));
+    showScreen(InstallerScreen::error);
+    EXPECT_FALSE(view->detailsOpen());
+    EXPECT_FALSE(view->content()->detail()->isVisible());
+
+    QTest::mouseClick(view->content()->disclosure(), Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(view->detailsOpen());
+    QLabel* detail = view->content()->detail();
+    EXPECT_TRUE(detail->isVisible());
+    EXPECT_EQ(detail->text(), model->detail());
+    EXPECT_TRUE(detail->textInteractionFlags() & Qt::TextSelectableByMouse);
+    // The open details fit: the label is as tall as its text needs.
+    EXPECT_GE(detail->height(), detail->heightForWidth(detail->width()));
+
+    for (const auto screen : {InstallerScreen::progress, InstallerScreen::complete, InstallerScreen::error})
+        showScreen(screen);
+    EXPECT_TRUE(view->detailsOpen());
+    EXPECT_TRUE(view->content()->disclosure()->isChecked());
+    EXPECT_TRUE(view->content()->detail()->isVisible());
+
+    // Changes on the same screen keep the focus where it was.
+    secondary()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(secondary()->hasFocus());
+    model->setCopied(true);
+    model->setDetail(QStringLiteral("Vexa Zuno 1.0.0 \u00B7 CHECK_FAILED \u00B7 exit 1"));
+    EXPECT_TRUE(secondary()->hasFocus());
+    EXPECT_EQ(view->content()->detail()->text(), model->detail());
+
+    QTest::mouseClick(view->content()->disclosure(), Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(view->detailsOpen());
+    EXPECT_FALSE(view->content()->detail()->isVisible());
+}
+
+TEST_F(ViewTest, copyButtonCopiesTheSummaryAndThenReadsCopied)
+{
+    model->setDetail(QStringLiteral("Vexa Zuno 1.0.0 \u00B7 START_FAILED \u00B7 exit -1"));
+    showScreen(InstallerScreen::error);
+    QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
+    ASSERT_EQ(secondary()->text(), text("copyError"));
+
+    QTest::mouseClick(secondary(), Qt::LeftButton);
+    EXPECT_TRUE(model->copied());
+    EXPECT_EQ(secondary()->text(), text("copied"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), model->detail());
+
+    model->setCopied(false);
+    EXPECT_EQ(secondary()->text(), text("copyError"));
+}
+
+TEST_F(ViewTest, returnPressesThePrimaryActionOfEachScreen)
+{
+    UrlCatcher browser;
+    model->fixture = false; // install() must really be called
+
+    // install() and retry look for the Codex desktop app first; the empty home has none.
+    for (const auto screen : {InstallerScreen::ready, InstallerScreen::error}) {
+        showScreen(screen);
+        QTest::keyClick(view.get(), Qt::Key_Return);
+        EXPECT_EQ(model->screen(), InstallerScreen::prerequisite) << rawValue(screen).toStdString();
+    }
+
+    // Prerequisite: the download page opens; nothing else changes.
+    QTest::keyClick(view.get(), Qt::Key_Enter);
+    ASSERT_EQ(browser.opened.size(), 1);
+    EXPECT_EQ(browser.opened.front(), InstallerCopy::downloadURL());
+    EXPECT_EQ(model->screen(), InstallerScreen::prerequisite);
+
+    // Progress: nothing at all.
+    showScreen(InstallerScreen::progress);
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    EXPECT_EQ(model->screen(), InstallerScreen::progress);
+    EXPECT_EQ(browser.opened.size(), 1);
+}
+
+// Records quit requests and lets them through.
+class QuitWatcher : public QObject {
+public:
+    int requests = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Quit)
+            ++requests;
+        return false;
+    }
+};
+
+TEST_F(ViewTest, doneQuitsTheApplicationAndNothingElseDoes)
+{
+    QuitWatcher watcher;
+    qApp->installEventFilter(&watcher);
+    showScreen(InstallerScreen::complete);
+
+    // quit() acts on a running event loop only, so press Return inside one.
+    QTimer press;
+    press.setSingleShot(true);
+    QObject::connect(&press, &QTimer::timeout, [this] { QTest::keyClick(view.get(), Qt::Key_Return); });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    press.start(0);
+    guard.start(5000);
+    const int status = QApplication::exec();
+    qApp->removeEventFilter(&watcher);
+
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(watcher.requests, 1);
+}
+
+TEST_F(ViewTest, checkAgainLooksForTheDesktopAppUnlessFrozen)
+{
+    const QString bin = home.filePath(QStringLiteral("Applications/Codex.app/Contents/Resources/codex-cli/bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    QFile tool(bin + QStringLiteral("/codex"));
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\nexit 0\n");
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    showScreen(InstallerScreen::prerequisite);
+    QTest::mouseClick(secondary(), Qt::LeftButton);
+    EXPECT_EQ(model->screen(), InstallerScreen::prerequisite); // frozen
+
+    model->fixture = false;
+    QTest::mouseClick(secondary(), Qt::LeftButton);
+    EXPECT_EQ(model->screen(), InstallerScreen::ready);
+    EXPECT_EQ(primary()->text(), text("install"));
+}
+
+TEST_F(ViewTest, landingLinkOpensTheLandingPageAndLeavesTheScreen)
+{
+    UrlCatcher browser;
+    showScreen(InstallerScreen::ready);
+    LinkButton* link = view->header()->link();
+    EXPECT_EQ(link->text(), InstallerCopy::landingURL().host() + QStringLiteral(" \u2197"));
+    EXPECT_EQ(placeOf(link).right() + 1, 667 - 32);
+
+    QTest::mouseClick(link, Qt::LeftButton);
+    ASSERT_EQ(browser.opened.size(), 1);
+    EXPECT_EQ(browser.opened.front(), InstallerCopy::landingURL());
+    EXPECT_EQ(model->screen(), InstallerScreen::ready);
+}
+
+TEST_F(TurkishViewTest, textsComeFromTheTurkishTable)
+{
+    ASSERT_EQ(installerCopy().language, InstallerLanguage::turkish);
+    showScreen(InstallerScreen::ready);
+    EXPECT_EQ(view->title()->text(), text("readyTitle"));
+    EXPECT_NE(view->title()->text(), QStringLiteral("Install Zuno for Codex"));
+    EXPECT_TRUE(view->footer()->caption()->text().contains(model->version()));
+    EXPECT_EQ(primary()->text(), text("install"));
+    EXPECT_NE(primary()->text(), QStringLiteral("Install"));
+    showScreen(InstallerScreen::progress);
+    expectSteps(*view, {{{"verifyingFiles", "1"}, {"waitingRegistration", "2"}, {"waitingPanel", "3"}}});
+    EXPECT_EQ(view->content()->progressBar()->accessibleName(), text("installing"));
+    model->setStage(InstallStage::checking);
+    EXPECT_EQ(view->description()->text(), text("checkingDescription"));
+}
+
+} // namespace ZunoInstaller
+
+#include "InstallerViewTest.moc"

@@ -1,0 +1,126 @@
+#include "ViewFixture.h"
+
+#include "ui/NoticeBox.h"
+#include "ui/TextBlock.h"
+
+#include <QImage>
+
+namespace ZunoInstaller {
+
+namespace {
+
+const QRgb surface = qRgb(0x20, 0x24, 0x1E);
+const QRgb defaultText = qRgb(0xEF, 0xF1, 0xEB);
+
+QRgb fraction(float r, float g, float b)
+{
+    return QColor::fromRgbF(r, g, b).rgb();
+}
+
+// Every pixel of the rectangle has the colour; the first that differs, if any.
+std::optional<QPoint> firstOther(const QImage& image, const QRect& area, QRgb colour)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) != colour)
+                return QPoint(x, y);
+    return std::nullopt;
+}
+
+std::string where(const std::optional<QPoint>& p)
+{
+    return p ? std::to_string(p->x()) + "," + std::to_string(p->y()) : std::string("none");
+}
+
+} // namespace
+
+class ViewPixels : public ViewTest {
+protected:
+    QImage render()
+    {
+        settle();
+        return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+};
+
+TEST_F(ViewPixels, backgroundFillsTheWholeBodyOnEveryScreen)
+{
+    for (const auto screen : {InstallerScreen::ready, InstallerScreen::prerequisite, InstallerScreen::progress,
+                              InstallerScreen::error, InstallerScreen::complete}) {
+        showScreen(screen);
+        const QImage image = render();
+        SCOPED_TRACE(rawValue(screen).toStdString());
+        ASSERT_EQ(image.size(), QSize(667, screen == InstallerScreen::complete ? 407 : 374));
+
+        const int w = image.width();
+        const int h = image.height();
+        // The padding frame all round, one band per edge.
+        for (const QRect band : {QRect(0, 0, w, 30), QRect(0, h - 26, w, 26), QRect(0, 0, 32, h), QRect(w - 32, 0, 32, h)}) {
+            // The primary button reaches into no padding; the header badge's outline stays inside.
+            const auto other = firstOther(image, band, surface);
+            EXPECT_FALSE(other.has_value()) << where(other);
+        }
+        // The flexible gap above the footer is empty.
+        const QRect content = QRect(view->content()->mapTo(view.get(), QPoint(0, 0)), view->content()->size());
+        const QRect footer = QRect(view->footer()->mapTo(view.get(), QPoint(0, 0)), view->footer()->size());
+        const QRect gap(0, content.bottom() + 1, w, footer.top() - content.bottom() - 1);
+        EXPECT_GE(gap.height(), 23);
+        const auto other = firstOther(image, gap, surface);
+        EXPECT_FALSE(other.has_value()) << where(other);
+    }
+}
+
+TEST_F(ViewPixels, titleIsDrawnInTheDefaultTextColour)
+{
+    for (const auto screen : {InstallerScreen::ready, InstallerScreen::complete}) {
+        showScreen(screen);
+        const QImage image = render();
+        const QRect title(view->title()->mapTo(view.get(), QPoint(0, 0)), view->title()->size());
+        EXPECT_EQ(title.top(), 30 + 31 + 21);
+        int solid = 0;
+        for (int y = title.top(); y <= title.bottom(); ++y)
+            for (int x = title.left(); x <= title.right(); ++x)
+                solid += image.pixel(x, y) == defaultText;
+        EXPECT_GT(solid, 50) << rawValue(screen).toStdString();
+    }
+}
+
+TEST_F(ViewPixels, warningNoticeHasItsFillAndBorder)
+{
+    showScreen(InstallerScreen::prerequisite);
+    const QImage image = render();
+    const NoticeBox* notice = view->content()->notice();
+    const QRect box(notice->mapTo(view.get(), QPoint(0, 0)), notice->size());
+    EXPECT_EQ(box.width(), 667 - 64);
+
+    const QRgb fill = fraction(0.2f, 0.18f, 0.13f);
+    const QRgb border = fraction(0.35f, 0.29f, 0.19f);
+    // Inside the left padding, clear of the glyph and the rounded corners.
+    const auto other = firstOther(image, QRect(box.left() + 2, box.top() + 10, 10, box.height() - 20), fill);
+    EXPECT_FALSE(other.has_value()) << where(other);
+    // The straight runs of the border, away from the corners.
+    for (const QPoint p : {QPoint(box.center().x(), box.top()), QPoint(box.center().x(), box.bottom()),
+                           QPoint(box.left(), box.center().y()), QPoint(box.right(), box.center().y())})
+        EXPECT_EQ(image.pixel(p), border) << p.x() << "," << p.y();
+    // Just outside the box is the window again.
+    EXPECT_EQ(image.pixel(box.center().x(), box.top() - 1), surface);
+    EXPECT_EQ(image.pixel(box.center().x(), box.bottom() + 1), surface);
+}
+
+TEST_F(ViewPixels, plainNoticeUsesTheGreenLook)
+{
+    showScreen(InstallerScreen::ready);
+    const QImage image = render();
+    const NoticeBox* notice = view->content()->notice();
+    const QRect box(notice->mapTo(view.get(), QPoint(0, 0)), notice->size());
+    EXPECT_EQ(image.pixel(box.left() + 5, box.center().y()), fraction(0.16f, 0.18f, 0.14f));
+    // The accent border at a quarter opacity over the fill.
+    const QColor accent(0xC4, 0xDB, 0xA0);
+    const QColor under = QColor::fromRgbF(0.16f, 0.18f, 0.14f);
+    const QColor edge = QColor::fromRgb(image.pixel(box.center().x(), box.top()));
+    EXPECT_NEAR(edge.red(), 0.25 * accent.red() + 0.75 * under.red(), 1.5);
+    EXPECT_NEAR(edge.green(), 0.25 * accent.green() + 0.75 * under.green(), 1.5);
+    EXPECT_NEAR(edge.blue(), 0.25 * accent.blue() + 0.75 * under.blue(), 1.5);
+}
+
+} // namespace ZunoInstaller

@@ -1,0 +1,43 @@
+#include "ui/LinkButton.h"
+
+#include "ui/Palette.h"
+#include "ui/Typography.h"
+
+#include <QDesktopServices>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+
+namespace ZunoInstaller {
+
+LinkButton::LinkButton(const QUrl& url, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_url(url)
+{
+    setFont(systemFont(12));
+    setText(url.host() + QStringLiteral(" \u2197"));
+    // The arrow is decoration: a screen reader says only where the link goes.
+    setAccessibleName(url.host());
+    setFocusPolicy(Qt::TabFocus);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(this, &QAbstractButton::clicked, this, [this] { QDesktopServices::openUrl(m_url); });
+}
+
+QSize LinkButton::sizeHint() const
+{
+    return {int(std::ceil(QFontMetricsF(font()).horizontalAdvance(text()))), int(std::ceil(lineHeight(font())))};
+}
+
+void LinkButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QFont face = font();
+    face.setUnderline(hasFocus()); // the only sign of keyboard focus
+    painter.setFont(face);
+    painter.setPen(Palette::secondaryText());
+    painter.drawText(QRectF(rect()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+}
+
+} // namespace ZunoInstaller

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+class QPainter;
+
+namespace ZunoInstaller {
+
+// The one-sentence message box: a leading glyph ("✓" plain, "ⓘ" warning) and
+// the wrapping message, on a rounded fill with a thin border. The glyph is
+// painted, not a child, so assistive technology reads only the message.
+class NoticeBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit NoticeBox(QWidget* parent = nullptr);
+
+    void show(const QString& message, bool warning);
+    using QWidget::show;
+
+    QString message() const { return m_message; }
+    bool warning() const { return m_warning; }
+    QString glyph() const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool glyphInFont() const;
+    qreal glyphWidth() const;
+    qreal drawnGlyphSize() const;
+    void drawGlyph(QPainter& painter, const QRectF& line) const;
+    qreal messageWidth(qreal width) const;
+
+    QString m_message;
+    bool m_warning = false;
+};
+
+} // namespace ZunoInstaller

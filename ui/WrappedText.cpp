@@ -1,0 +1,75 @@
+#include "ui/WrappedText.h"
+
+#include "ui/Typography.h"
+
+#include <QPainter>
+#include <QTextLayout>
+#include <QTextOption>
+
+#include <algorithm>
+#include <utility>
+
+namespace ZunoInstaller {
+
+WrappedText::WrappedText(QString text, QFont font, qreal lineSpacing)
+    : m_text(std::move(text))
+    , m_font(std::move(font))
+    , m_lineSpacing(lineSpacing)
+{
+}
+
+template <typename Visit> void WrappedText::layout(qreal width, Visit&& visit) const
+{
+    QTextLayout textLayout(m_text, m_font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    textLayout.setTextOption(option);
+    textLayout.setCacheEnabled(true);
+
+    const qreal step = lineHeight(m_font) + m_lineSpacing;
+    qreal y = 0;
+    textLayout.beginLayout();
+    for (QTextLine line = textLayout.createLine(); line.isValid(); line = textLayout.createLine()) {
+        line.setLineWidth(std::max<qreal>(width, 1));
+        line.setPosition(QPointF(0, y));
+        y += step;
+    }
+    textLayout.endLayout();
+    visit(textLayout);
+}
+
+int WrappedText::lineCount(qreal width) const
+{
+    if (m_text.isEmpty())
+        return 0;
+    int count = 0;
+    layout(width, [&](const QTextLayout& textLayout) { count = textLayout.lineCount(); });
+    return count;
+}
+
+qreal WrappedText::height(qreal width) const
+{
+    const int lines = lineCount(width);
+    if (lines == 0)
+        return 0;
+    return lines * lineHeight(m_font) + (lines - 1) * m_lineSpacing;
+}
+
+qreal WrappedText::naturalWidth() const
+{
+    qreal widest = 0;
+    layout(1e6, [&](const QTextLayout& textLayout) {
+        for (int i = 0; i < textLayout.lineCount(); ++i)
+            widest = std::max(widest, textLayout.lineAt(i).naturalTextWidth());
+    });
+    return widest;
+}
+
+void WrappedText::draw(QPainter& painter, QPointF topLeft, qreal width) const
+{
+    if (m_text.isEmpty())
+        return;
+    layout(width, [&](const QTextLayout& textLayout) { textLayout.draw(&painter, topLeft); });
+}
+
+} // namespace ZunoInstaller
