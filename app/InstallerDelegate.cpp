@@ -1,6 +1,7 @@
 #include "app/InstallerDelegate.h"
 
 #include "app/InstallerWindow.h"
+#include "copy/InstallerCopy.h"
 #include "platform/DarkAppearance.h"
 
 #include <QApplication>
@@ -11,15 +12,13 @@
 namespace ZunoInstaller {
 
 InstallerDelegate::InstallerDelegate(QObject* parent)
-    : InstallerDelegate(std::make_unique<InstallerModel>(), std::nullopt, parent)
+    : InstallerDelegate(std::make_unique<InstallerModel>(), parent)
 {
 }
 
-InstallerDelegate::InstallerDelegate(std::unique_ptr<InstallerModel> model, std::optional<InstallerCopy> copy,
-                                     QObject* parent)
+InstallerDelegate::InstallerDelegate(std::unique_ptr<InstallerModel> model, QObject* parent)
     : QObject(parent)
     , m_model(std::move(model))
-    , m_copy(std::move(copy))
 {
 }
 
@@ -39,7 +38,7 @@ void InstallerDelegate::applicationDidFinishLaunching()
 {
     QObject::disconnect(m_screenObserver);
     m_window = std::make_unique<InstallerWindow>(*m_model, [this] { return windowShouldClose(); });
-    const QString title = text(QStringLiteral("appTitle"));
+    const QString title = installerCopy().text(QStringLiteral("appTitle"));
     m_window->setWindowTitle(title);
     m_window->setAccessibleName(title);
 
@@ -50,17 +49,19 @@ void InstallerDelegate::applicationDidFinishLaunching()
     QMetaObject::invokeMethod(
         this, [this, screen = m_model->screen()] { followScreen(screen); }, Qt::QueuedConnection);
 
+    m_window->winId(); // the native window must exist for its appearance and frame
+    if (QWindow* handle = m_window->windowHandle())
+        applyDarkAppearance(*handle);
+    // move() places the frame, so the frame is what gets centred.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), m_window->size());
+        QRect frame(QPoint(), m_window->frameSize());
         frame.moveCenter(screen->availableGeometry().center());
         m_window->move(frame.topLeft());
     }
-    m_window->winId(); // the native window must exist for its appearance
-    if (QWindow* handle = m_window->windowHandle())
-        applyDarkAppearance(*handle);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+    Q_EMIT launched(m_window.get());
 }
 
 bool InstallerDelegate::windowShouldClose() const
@@ -94,11 +95,6 @@ void InstallerDelegate::followScreen(InstallerScreen screen)
 bool InstallerDelegate::runIsGuarded() const
 {
     return m_model->screen() == InstallerScreen::progress && !m_model->fixture;
-}
-
-QString InstallerDelegate::text(const QString& key) const
-{
-    return m_copy ? m_copy->text(key) : installerCopy().text(key);
 }
 
 } // namespace ZunoInstaller

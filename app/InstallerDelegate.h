@@ -1,12 +1,10 @@
 #pragma once
 
-#include "copy/InstallerCopy.h"
 #include "state/InstallerModel.h"
 
 #include <QObject>
 
 #include <memory>
-#include <optional>
 
 class QCoreApplication;
 
@@ -22,9 +20,7 @@ class InstallerDelegate : public QObject {
 public:
     // The model of the running application: its bundle and the user's home.
     explicit InstallerDelegate(QObject* parent = nullptr);
-    // Texts come from copy when given, else from the process-wide installerCopy().
-    explicit InstallerDelegate(std::unique_ptr<InstallerModel> model,
-                               std::optional<InstallerCopy> copy = std::nullopt, QObject* parent = nullptr);
+    explicit InstallerDelegate(std::unique_ptr<InstallerModel> model, QObject* parent = nullptr);
     ~InstallerDelegate() override;
 
     InstallerModel& model() const { return *m_model; }
@@ -42,18 +38,20 @@ public:
 
     static int contentHeight(InstallerScreen screen) { return screen == InstallerScreen::complete ? 407 : 374; }
 
+Q_SIGNALS:
+    // The window has been built and shown.
+    void launched(ZunoInstaller::InstallerWindow* window);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void followScreen(InstallerScreen screen);
     bool runIsGuarded() const;
-    QString text(const QString& key) const;
 
     std::unique_ptr<InstallerModel> m_model;
     std::unique_ptr<InstallerWindow> m_window;
     QMetaObject::Connection m_screenObserver;
-    std::optional<InstallerCopy> m_copy;
 };
 
 } // namespace ZunoInstaller

@@ -9,20 +9,6 @@
 
 namespace ZunoInstaller {
 
-namespace {
-
-void useAsShortcut(QAction& action, const QKeySequence& keys)
-{
-    action.setShortcut(keys);
-#ifndef Q_OS_MACOS
-    // Without a global menu bar the hidden bar's entries belong to no window;
-    // an application-wide context keeps their keys working in the installer window.
-    action.setShortcutContext(Qt::ApplicationShortcut);
-#endif
-}
-
-} // namespace
-
 MenuBar::MenuBar(const InstallerCopy& copy)
     : m_bar(std::make_unique<QMenuBar>())
 {
@@ -30,18 +16,30 @@ MenuBar::MenuBar(const InstallerCopy& copy)
     m_applicationMenu = m_bar->addMenu(QString());
     m_quit = m_applicationMenu->addAction(copy.text(QStringLiteral("quit")));
     m_quit->setMenuRole(QAction::QuitRole);
-    useAsShortcut(*m_quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     // Quitting goes through QEvent::Quit, which the delegate may refuse.
     QObject::connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit);
 
     m_editMenu = m_bar->addMenu(copy.text(QStringLiteral("edit")));
     m_copy = m_editMenu->addAction(copy.text(QStringLiteral("copy")));
     m_copy->setMenuRole(QAction::NoRole);
-    useAsShortcut(*m_copy, QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     QObject::connect(m_copy, &QAction::triggered, m_copy, &MenuBar::copyFromFocus);
 }
 
 MenuBar::~MenuBar() = default;
+
+void MenuBar::attach(QWidget& window) const
+{
+#ifdef Q_OS_MACOS
+    Q_UNUSED(window); // the global menu bar already handles the key equivalents
+#else
+    // A shortcut only fires for an action that belongs to a visible widget of
+    // the active window; the hidden bar's menus never are.
+    window.addAction(m_quit);
+    window.addAction(m_copy);
+#endif
+}
 
 void MenuBar::copyFromFocus()
 {

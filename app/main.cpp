@@ -1,4 +1,5 @@
 #include "app/InstallerDelegate.h"
+#include "app/InstallerWindow.h"
 #include "app/MenuBar.h"
 #include "copy/InstallerCopy.h"
 
@@ -14,6 +15,8 @@ int main(int argc, char* argv[])
     delegate.attach(application);
     // The first text lookup fixes the interface language for the whole run.
     MenuBar menu(installerCopy());
+    QObject::connect(&delegate, &InstallerDelegate::launched, &delegate,
+                     [&menu](InstallerWindow* window) { menu.attach(*window); });
     application.exec();
     return 0;
 }

@@ -1,0 +1,137 @@
+#!/bin/sh
+# End-to-end runs of the built installer under a private Xvfb.
+#
+#   e2e.sh install|prerequisite <ZunoInstaller executable> <source dir> [<screenshot dir>]
+#
+# install:      a home with a stand-in Codex app; Return installs the sample
+#               payload, the window grows to the complete screen, Return (done) quits.
+# prerequisite: a home without it; the window shows the 374-high prerequisite
+#               screen, Return opens the download page and installs nothing,
+#               Ctrl+Q quits.
+# Every wait has a limit; Xvfb and the installer are stopped on every exit.
+set -u
+
+mode=${1-}
+app=${2-}
+source_dir=${3-}
+shots=${4-}
+case $mode in install | prerequisite) ;; *) echo "usage: $0 install|prerequisite <app> <source dir> [<shots>]" >&2; exit 2 ;; esac
+[ -x "$app" ] || { echo "no executable at $app" >&2; exit 2; }
+# 77: skipped where there is no X server to start (macOS, a bare container).
+for tool in Xvfb xdotool; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed" >&2; exit 77; }
+done
+[ -d /proc/self ] || { echo "skipped: needs /proc" >&2; exit 77; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zuno-e2e.XXXXXX") || exit 1
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+die() { echo "FAIL: $*" >&2; exit 1; }
+
+# Polls a shell condition every 0.1 s for at most $1 seconds.
+wait_for() {
+    limit=$1
+    shift
+    tries=$((limit * 10))
+    while [ "$tries" -gt 0 ]; do
+        eval "$*" && return 0
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    return 1
+}
+
+# --- a private X server on a free display -----------------------------------
+Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 10 '[ -s "$work/display" ]' || die "Xvfb did not start: $(cat "$work/xvfb.log")"
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
+
+# --- the home the installer sees --------------------------------------------
+home="$work/home"
+mkdir -p "$home" "$work/bin"
+if [ "$mode" = install ]; then
+    sh "$source_dir/tools/make-standin-codex.sh" "$home" >/dev/null || die "cannot make the stand-in Codex app"
+fi
+# The download page must not reach a real browser: record what would be opened.
+cat >"$work/bin/xdg-open" <<STUB
+#!/bin/sh
+printf '%s\n' "\$*" >>"$work/opened"
+STUB
+chmod 755 "$work/bin/xdg-open"
+data="$home/data"
+dest="$data/vexa-zuno/zuno-starter"
+
+HOME=$home XDG_DATA_HOME=$data PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb BROWSER="$work/bin/xdg-open" \
+    "$app" >"$work/app.log" 2>&1 &
+app_pid=$!
+
+window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n 1)
+[ -n "$window" ] || die "no installer window within 20 s: $(cat "$work/app.log")"
+
+height() { xdotool getwindowgeometry --shell "$window" | sed -n 's/^HEIGHT=//p'; }
+width() { xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p'; }
+shoot() { [ -n "$shots" ] && mkdir -p "$shots" && import -display "$DISPLAY" -window root "$shots/$1.png"; }
+# Running and not yet a zombie (the shell reaps it only at the wait below).
+alive() {
+    state=$(awk '{ print $3 }' "/proc/$app_pid/stat" 2>/dev/null)
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+press() {
+    xdotool windowfocus --sync "$window" 2>/dev/null
+    xdotool key --clearmodifiers "$1"
+}
+# Waits for the installer to end by itself; its exit status goes to $status.
+ended() {
+    wait_for "$1" '! alive' || return 1
+    wait "$app_pid"
+    status=$?
+    app_pid=
+}
+
+[ "$(width)" = 667 ] || fail "window width $(width), expected 667"
+[ "$(height)" = 374 ] || fail "window height $(height), expected 374"
+# Let the first frame settle before pressing keys.
+sleep 0.5
+
+if [ "$mode" = install ]; then
+    shoot e2e-ready
+    press Return
+    wait_for 30 '[ -f "$dest/manifest.json" ]' || die "the payload did not arrive in $dest"
+    for file in README.md manifest.json skills/zuno-review/SKILL.md; do
+        cmp -s "$source_dir/resources/payload/zuno-starter/$file" "$dest/$file" || fail "$dest/$file differs from the payload"
+    done
+    wait_for 30 '[ "$(height)" = 407 ]' || fail "window height $(height) after the install, expected 407"
+    [ "$(width)" = 667 ] || fail "window width $(width) after the install, expected 667"
+    shoot e2e-complete
+    press Return # done
+    ended 10 || die "done did not quit"
+    [ "$status" = 0 ] || fail "exit status $status after done"
+else
+    shoot e2e-prerequisite
+    press Return # the primary action opens the download page
+    wait_for 10 '[ -s "$work/opened" ]' || fail "Return did not open the download page"
+    grep -q '^https\?://' "$work/opened" 2>/dev/null || fail "opened something that is not a web page: $(cat "$work/opened" 2>/dev/null)"
+    sleep 1
+    alive || die "the installer ended after Return"
+    [ -e "$data/vexa-zuno" ] && fail "something was installed without the Codex app"
+    [ "$(height)" = 374 ] || fail "window height $(height), expected 374"
+    press ctrl+q
+    ended 10 || die "Ctrl+Q did not quit"
+    [ "$status" = 0 ] || fail "exit status $status after Ctrl+Q"
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "e2e $mode: ok"
