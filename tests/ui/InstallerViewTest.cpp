@@ -122,6 +122,69 @@ TEST_F(ViewTest, bodyIsExactlyTheContentSizeOfEachScreen)
     }
 }
 
+namespace {
+
+// Every text and piece is as tall as its content needs at its width, and the
+// gap above the footer keeps its minimum: checked right after the change,
+// before the event loop has run, as a grab or a screen reader would see it.
+void expectNothingCutShort(InstallerModel& model, InstallerView& view)
+{
+    model.setDetail(QStringLiteral("Vexa Zuno 1.0.0 \u00B7 RUNTIME_UNAVAILABLE \u00B7 exit 4"));
+    model.setFailureCode(QStringLiteral("RUNTIME_UNAVAILABLE"));
+    for (const auto screen : {InstallerScreen::ready, InstallerScreen::prerequisite, InstallerScreen::progress,
+                              InstallerScreen::error, InstallerScreen::complete}) {
+        model.setScreen(screen);
+        if (screen == InstallerScreen::error && !view.detailsOpen())
+            view.content()->disclosure()->click();
+        SCOPED_TRACE(rawValue(screen).toStdString());
+        for (QWidget* piece : view.findChildren<QWidget*>()) {
+            if (!piece->isVisibleTo(&view) || !piece->hasHeightForWidth())
+                continue;
+            EXPECT_GE(piece->height(), piece->heightForWidth(piece->width())) << piece->metaObject()->className();
+            EXPECT_LE(piece->mapTo(&view, QPoint(piece->width(), 0)).x(), 667 - 32) << piece->metaObject()->className();
+        }
+        const QWidget* content = view.content();
+        const int contentBottom = content->mapTo(&view, QPoint(0, content->height())).y();
+        EXPECT_GE(view.footer()->mapTo(&view, QPoint(0, 0)).y() - contentBottom, 23);
+    }
+}
+
+} // namespace
+
+TEST_F(ViewTest, nothingIsCutShortOnAnyScreen)
+{
+    expectNothingCutShort(*model, *view);
+}
+
+TEST_F(TurkishViewTest, nothingIsCutShortOnAnyScreen)
+{
+    expectNothingCutShort(*model, *view);
+}
+
+TEST_F(ViewTest, wrappingPiecesGrowInsteadOfOverflowing)
+{
+    const QString longText = QStringLiteral("A message long enough to need several lines in a narrow column of the window");
+    NoticeBox notice;
+    notice.show(longText, true);
+    StepRow step;
+    step.setStep(longText, QStringLiteral("1"));
+    TextBlock block;
+    block.setFont(view->description()->font());
+    block.setLineSpacing(5);
+    block.setText(longText);
+
+    EXPECT_GT(notice.heightForWidth(200), notice.heightForWidth(2000));
+    EXPECT_GT(step.heightForWidth(200), step.heightForWidth(2000));
+    // Lines stack at the font's line height plus the spacing, none after the last.
+    const int lines = block.lineCount(200);
+    ASSERT_GT(lines, 1);
+    const int oneLine = block.heightForWidth(2000);
+    EXPECT_NEAR(block.heightForWidth(200), lines * oneLine + (lines - 1) * 5, lines);
+    // A single word wider than the column breaks instead of running out.
+    block.setText(QStringLiteral("Unbreakableeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeee"));
+    EXPECT_GT(block.lineCount(100), 1);
+}
+
 TEST_F(ViewTest, primaryActionSitsAtTheTrailingEdgeAndTheRestAtTheLeadingEdge)
 {
     const int leading = 32;
