@@ -1,0 +1,230 @@
+// The install engine beside its yardsticks: a typical four-line run through
+// runInstaller against spawning the same script and discarding its output,
+// and a flood of event lines against a reader that only counts bytes, with
+// the installer's peak memory at two flood sizes. Build in Release.
+#include "HeapCounter.h"
+#include "PlainReader.h"
+
+#include "engine/InstallTranscript.h"
+#include "engine/InstallerRunner.h"
+#include "engine/LineSplitter.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace ZunoInstaller;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t mib = 1024 * 1024;
+
+const char* const eventLines = "{\"event\":\"progress\",\"stage\":\"validated\"}\n"
+                               "{\"event\":\"progress\",\"stage\":\"registered\"}\n"
+                               "{\"event\":\"progress\",\"stage\":\"checking\"}\n"
+                               "{\"event\":\"complete\",\"version\":\"1.0.0\"}";
+
+fs::path makePackage(const fs::path& root, const std::string& name, const std::string& script)
+{
+    const fs::path package = root / name;
+    fs::create_directories(package);
+    std::ofstream(package / "Install.command") << script;
+    return package;
+}
+
+// The four lines of a successful run, as a payload writes them.
+std::string typicalScript()
+{
+    return std::string("printf '%s\\n' '") + eventLines + "'\n";
+}
+
+// `bytes` of event lines, produced far faster than any reader takes them.
+std::string floodScript(std::uint64_t bytes)
+{
+    return std::string("yes '") + eventLines + "' | head -c " + std::to_string(bytes) + "\n";
+}
+
+double seconds(Clock::duration duration)
+{
+    return std::chrono::duration<double>(duration).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+InstallResult runOnce(const fs::path& package, const fs::path& codex)
+{
+    return runInstaller(package, codex, "1.0.0", [](InstallStage) {});
+}
+
+void typicalRun(const fs::path& package, const fs::path& codex, int rounds)
+{
+    const InstallResult check = runOnce(package, codex);
+    if (!check.success)
+        std::printf("  (the typical run did not succeed: %s %d)\n", check.code.c_str(), check.exitCode);
+    std::vector<double> installer;
+    std::vector<double> plain;
+    // Interleaved, so that drift in the machine's load hits both alike.
+    for (int round = 0; round < rounds + 10; ++round) {
+        const auto t0 = Clock::now();
+        runOnce(package, codex);
+        const auto t1 = Clock::now();
+        Bench::spawnAndDiscard(package);
+        const auto t2 = Clock::now();
+        if (round >= 10) {
+            installer.push_back(seconds(t1 - t0) * 1e6);
+            plain.push_back(seconds(t2 - t1) * 1e6);
+        }
+    }
+    const double a = median(installer);
+    const double b = median(plain);
+    std::printf("typical four-line run (median of %d)\n", rounds);
+    std::printf("  runInstaller          %9.1f us\n", a);
+    std::printf("  spawn and discard     %9.1f us\n", b);
+    std::printf("  difference            %+9.1f %%\n", (a / b - 1.0) * 100.0);
+}
+
+void flood(const fs::path& package, const fs::path& codex, std::uint64_t bytes, int rounds)
+{
+    double bestInstaller = 1e300;
+    double bestPlain = 1e300;
+    std::uint64_t read = 0;
+    for (int round = 0; round < rounds; ++round) {
+        auto t0 = Clock::now();
+        runOnce(package, codex);
+        bestInstaller = std::min(bestInstaller, seconds(Clock::now() - t0));
+        t0 = Clock::now();
+        read = Bench::spawnAndDiscard(package);
+        bestPlain = std::min(bestPlain, seconds(Clock::now() - t0));
+    }
+    const double size = static_cast<double>(bytes) / static_cast<double>(mib);
+    std::printf("flood of %.0f MiB of event lines (best of %d; plain reader saw %.1f MiB)\n", size, rounds,
+                static_cast<double>(read) / static_cast<double>(mib));
+    std::printf("  runInstaller          %9.1f MiB/s\n", size / bestInstaller);
+    std::printf("  plain reader          %9.1f MiB/s\n", size / bestPlain);
+    std::printf("  ratio                 %9.3f\n", bestPlain / bestInstaller);
+}
+
+// Where the installer's time goes, without a process or a pipe: cutting the
+// same lines out of memory, and cutting plus decoding them.
+void breakdown(std::uint64_t bytes)
+{
+    std::string lines = std::string(eventLines) + "\n";
+    std::string block;
+    while (block.size() + lines.size() <= LineSplitter::chunkBytes)
+        block += lines;
+
+    struct Counter {
+        std::uint64_t lines = 0;
+        void line(std::string_view) { ++lines; }
+        void overlong() {}
+    };
+    struct Decoder {
+        InstallTranscript transcript;
+        void line(std::string_view text) { transcript.receive(text); }
+        void overlong() { transcript.receive({}); }
+    };
+    auto measure = [&](auto& sink) {
+        LineSplitter splitter;
+        std::uint64_t done = 0;
+        const auto t0 = Clock::now();
+        while (done < bytes) {
+            std::copy(block.begin(), block.end(), splitter.space().begin());
+            splitter.commit(block.size(), sink);
+            done += block.size();
+        }
+        return static_cast<double>(done) / static_cast<double>(mib) / seconds(Clock::now() - t0);
+    };
+    Counter counter;
+    Decoder decoder;
+    const double cutting = measure(counter);
+    const double decoding = measure(decoder);
+    std::printf("  of which, in memory: line cutting %9.1f MiB/s, cutting and decoding %9.1f MiB/s\n", cutting,
+                decoding);
+}
+
+// Each figure comes from a fresh process running one thing: this program
+// started again with "--peak-installer" or "--peak-plain" and a package. It
+// reports its resident high-water mark before and after the run (the kernel
+// counts resident pages in batches, so small growth may not show) and the
+// exact peak of the C++ heap during the run.
+void printPeak(const std::string& self, const char* label, const char* mode, const fs::path& package)
+{
+    const std::string output = Bench::outputOf(self, {self, mode, package.native()});
+    char* end = nullptr;
+    const unsigned long long before = std::strtoull(output.c_str(), &end, 10);
+    const unsigned long long after = std::strtoull(end, &end, 10);
+    const unsigned long long heap = std::strtoull(end, nullptr, 10);
+    std::printf("  %-26s %7llu KiB resident (+%llu before the run), heap peak of the run %8llu bytes\n", label, after,
+                after - before, heap);
+}
+
+void peakMemory(const std::string& self, const fs::path& typical, const fs::path& flood64, const fs::path& flood256)
+{
+    std::printf("peak memory (a fresh process doing one run)\n");
+    printPeak(self, "installer, typical run", "--peak-installer", typical);
+    printPeak(self, "installer, 64 MiB flood", "--peak-installer", flood64);
+    printPeak(self, "installer, 256 MiB flood", "--peak-installer", flood256);
+    printPeak(self, "plain reader, 256 MiB", "--peak-plain", flood256);
+}
+
+std::string selfPath(const char* argv0)
+{
+    std::error_code error;
+    const fs::path self = fs::canonical("/proc/self/exe", error);
+    return error ? std::string(argv0) : self.native();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && (std::string_view(argv[1]) == "--peak-installer" || std::string_view(argv[1]) == "--peak-plain")) {
+        const std::uint64_t before = Bench::peakResidentKiB();
+        const std::size_t heapBefore = Bench::heapLiveBytes();
+        Bench::resetHeapPeak();
+        if (std::string_view(argv[1]) == "--peak-installer")
+            runInstaller(argv[2], "/bin/true", "1.0.0", [](InstallStage) {});
+        else
+            Bench::spawnAndDiscard(argv[2]);
+        std::printf("%llu %llu %llu\n", static_cast<unsigned long long>(before),
+                    static_cast<unsigned long long>(Bench::peakResidentKiB()),
+                    static_cast<unsigned long long>(Bench::heapPeakBytes() - heapBefore));
+        return 0;
+    }
+    const int typicalRounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+    const int floodRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+
+    std::string pattern = (fs::temp_directory_path() / "zuno-bench-XXXXXX").native();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path root = pattern;
+    const fs::path codex = root / "codex";
+    std::ofstream(codex) << "#!/bin/sh\n";
+    fs::permissions(codex, fs::perms(0755));
+
+    const fs::path typical = makePackage(root, "typical", typicalScript());
+    const fs::path flood64 = makePackage(root, "flood64", floodScript(64 * mib));
+    const fs::path flood256 = makePackage(root, "flood256", floodScript(256 * mib));
+
+    typicalRun(typical, codex, typicalRounds);
+    flood(flood256, codex, 256 * mib, floodRounds);
+    breakdown(256 * mib);
+    peakMemory(selfPath(argv[0]), typical, flood64, flood256);
+
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    return 0;
+}
