@@ -171,7 +171,9 @@ tool_pid=$!
 watchdog=$!
 wait "$tool_pid"
 tool_status=$?
-kill "$watchdog" 2>/dev/null
+# KILL, not TERM: a subshell that has just been forked can lose a catchable signal
+# before it drops the traps it inherited, and would then run its whole course.
+kill -9 "$watchdog" 2>/dev/null
 wait "$watchdog" 2>/dev/null
 
 # It is there but does not run: the app is installed, its runtime is not usable.
