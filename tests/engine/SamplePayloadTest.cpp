@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -259,10 +260,15 @@ TEST_F(SamplePayloadTest, ToolChildDoesNotHoldTheRunOpen)
 {
     // A tool that leaves a child behind: the payload must not hand it the event
     // pipe, or the run would last as long as the child.
+    const fs::path pidFile = root_ / "child.pid";
     const auto start = std::chrono::steady_clock::now();
-    const PayloadRun outcome = install(makeScriptTool("sleep 60 &\necho codex-cli 1.0"));
+    const PayloadRun outcome =
+        install(makeScriptTool("sleep 60 &\necho $! > '" + pidFile.string() + "'\necho codex-cli 1.0"));
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    if (const int child = std::atoi(readFile(pidFile).c_str()); child > 0) {
+        ::kill(child, SIGKILL);
+    }
 }
 
 TEST_F(SamplePayloadTest, DamagedPackageFailsTheCheckBeforeInstalling)
