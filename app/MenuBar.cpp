@@ -10,21 +10,26 @@
 namespace ZunoInstaller {
 
 MenuBar::MenuBar(const InstallerCopy& copy)
-    : m_bar(std::make_unique<QMenuBar>())
+    : m_applicationMenu(std::make_unique<QMenu>())
+    , m_editMenu(std::make_unique<QMenu>(copy.text(QStringLiteral("edit"))))
 {
     // Qt::CTRL is the Command key on macOS.
-    m_applicationMenu = m_bar->addMenu(QString());
     m_quit = m_applicationMenu->addAction(copy.text(QStringLiteral("quit")));
     m_quit->setMenuRole(QAction::QuitRole);
     m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     // Quitting goes through QEvent::Quit, which the delegate may refuse.
     QObject::connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit);
 
-    m_editMenu = m_bar->addMenu(copy.text(QStringLiteral("edit")));
     m_copy = m_editMenu->addAction(copy.text(QStringLiteral("copy")));
     m_copy->setMenuRole(QAction::NoRole);
     m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     QObject::connect(m_copy, &QAction::triggered, m_copy, &MenuBar::copyFromFocus);
+
+#ifdef Q_OS_MACOS
+    m_bar = std::make_unique<QMenuBar>();
+    m_bar->addMenu(m_applicationMenu.get());
+    m_bar->addMenu(m_editMenu.get());
+#endif
 }
 
 MenuBar::~MenuBar() = default;

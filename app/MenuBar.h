@@ -2,6 +2,8 @@
 
 #include "copy/InstallerCopy.h"
 
+#include <QList>
+
 #include <memory>
 
 class QAction;
@@ -12,9 +14,10 @@ class QWidget;
 namespace ZunoInstaller {
 
 // The main menu: an untitled application menu holding "quit" and the Edit menu
-// holding "copy". The bar has no parent, which makes it the global menu bar on
-// macOS. Elsewhere it is not shown, so the window content keeps its exact size;
-// attach() gives its two entries' keys to the window instead.
+// holding "copy". On macOS the two menus fill a parentless QMenuBar, which is
+// the global menu bar. Elsewhere no bar is shown, so the window content keeps
+// its exact size, and none is built (the first QMenuBar loads the image
+// plugins for its overflow icon); attach() gives the entries' keys to the window.
 class MenuBar {
 public:
     explicit MenuBar(const InstallerCopy& copy);
@@ -22,11 +25,13 @@ public:
     MenuBar(const MenuBar&) = delete;
     MenuBar& operator=(const MenuBar&) = delete;
 
-    QMenuBar* bar() const { return m_bar.get(); }
-    QMenu* applicationMenu() const { return m_applicationMenu; }
-    QMenu* editMenu() const { return m_editMenu; }
+    // The top-level menus in their order on the bar.
+    QList<QMenu*> menus() const { return {m_applicationMenu.get(), m_editMenu.get()}; }
+    QMenu* applicationMenu() const { return m_applicationMenu.get(); }
+    QMenu* editMenu() const { return m_editMenu.get(); }
     QAction* quitAction() const { return m_quit; }
     QAction* copyAction() const { return m_copy; }
+    QMenuBar* bar() const { return m_bar.get(); } // macOS only; null elsewhere
 
     // Without a global menu bar, makes the entries' keys work in window.
     void attach(QWidget& window) const;
@@ -36,11 +41,11 @@ public:
     static void copyFromFocus();
 
 private:
-    std::unique_ptr<QMenuBar> m_bar;
-    QMenu* m_applicationMenu = nullptr;
-    QMenu* m_editMenu = nullptr;
+    std::unique_ptr<QMenu> m_applicationMenu;
+    std::unique_ptr<QMenu> m_editMenu;
     QAction* m_quit = nullptr;
     QAction* m_copy = nullptr;
+    std::unique_ptr<QMenuBar> m_bar; // declared last: goes before the menus it shows
 };
 
 } // namespace ZunoInstaller

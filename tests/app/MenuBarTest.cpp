@@ -39,8 +39,11 @@ QStringList entries(const QMenu& menu)
 
 MenuTexts read(const MenuBar& menu)
 {
-    return {static_cast<int>(menu.bar()->actions().size()), menu.applicationMenu()->title(),
-            entries(*menu.applicationMenu()), menu.editMenu()->title(), entries(*menu.editMenu())};
+#ifdef Q_OS_MACOS
+    EXPECT_EQ(menu.bar()->actions().size(), 2);
+#endif
+    return {static_cast<int>(menu.menus().size()), menu.applicationMenu()->title(), entries(*menu.applicationMenu()),
+            menu.editMenu()->title(), entries(*menu.editMenu())};
 }
 
 } // namespace
@@ -50,8 +53,8 @@ TEST(MenuBar, EnglishHasTwoMenusWithOneEntryEach)
     const MenuBar menu(InstallerCopy({QStringLiteral("en-US")}, testBundle()));
     const MenuTexts texts = read(menu);
     EXPECT_EQ(texts.menus, 2);
-    EXPECT_EQ(menu.bar()->actions().at(0)->menu(), menu.applicationMenu());
-    EXPECT_EQ(menu.bar()->actions().at(1)->menu(), menu.editMenu());
+    EXPECT_EQ(menu.menus().at(0), menu.applicationMenu());
+    EXPECT_EQ(menu.menus().at(1), menu.editMenu());
     EXPECT_EQ(texts.applicationTitle, QString());
     EXPECT_EQ(texts.applicationEntries, QStringList{QStringLiteral("Quit Zuno Installer")});
     EXPECT_EQ(texts.editTitle, QStringLiteral("Edit"));

@@ -1,0 +1,262 @@
+// Start-up benchmark: time and peak memory from process start to the first
+// painted frame, for the installer and for a one-label Qt Widgets window,
+// measured alternately in the same run on the offscreen platform and, when
+// Xvfb is installed, on a private X server.
+//
+//   zuno_bench_startup [--runs N]
+//
+// Time: CLOCK_MONOTONIC before the spawn to the child's report of its first
+// flushed frame. Memory: the child's peak resident set (wait4 ru_maxrss).
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <map>
+#include <optional>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+long long nowNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+struct Sample {
+    double ms;
+    double rssMb;
+};
+
+// The process environment with the given entries replaced or added.
+std::vector<std::string> environment(const std::map<std::string, std::string>& overrides)
+{
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (!overrides.contains(text.substr(0, text.find('='))))
+            entries.push_back(text);
+    }
+    for (const auto& [name, value] : overrides)
+        entries.push_back(name + "=" + value);
+    return entries;
+}
+
+std::optional<pid_t> spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int stdoutFd)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stdoutFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> args;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const auto& entry : env)
+        envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        return std::nullopt;
+    return pid;
+}
+
+// One start of program until its first frame; none when it did not report one.
+std::optional<Sample> measure(const std::string& program, const std::vector<std::string>& env)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return std::nullopt;
+    const long long start = nowNs();
+    const auto pid = spawn({program}, env, fds[1]);
+    close(fds[1]);
+    if (!pid) {
+        close(fds[0]);
+        return std::nullopt;
+    }
+    std::string output;
+    char buffer[256];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        output.append(buffer, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    while (wait4(*pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || output.empty())
+        return std::nullopt;
+    const long long frame = std::atoll(output.c_str());
+    return Sample{static_cast<double>(frame - start) / 1e6, static_cast<double>(usage.ru_maxrss) / 1024.0};
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+bool onPath(const char* tool)
+{
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    for (size_t begin = 0; begin <= dirs.size();) {
+        size_t end = dirs.find(':', begin);
+        if (end == std::string::npos)
+            end = dirs.size();
+        if (access((dirs.substr(begin, end - begin) + "/" + tool).c_str(), X_OK) == 0)
+            return true;
+        begin = end + 1;
+    }
+    return false;
+}
+
+// A private X server on a free display; stopped by the caller.
+std::optional<std::pair<pid_t, std::string>> startXvfb()
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 5);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const char* argv[] = {"Xvfb", "-displayfd", "5", "-screen", "0", "1280x800x24", "-nolisten", "tcp", nullptr};
+    pid_t pid = 0;
+    const int error = posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (error != 0) {
+        close(fds[0]);
+        return std::nullopt;
+    }
+    std::string display;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        display += c;
+    close(fds[0]);
+    if (display.empty()) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        return std::nullopt;
+    }
+    return std::make_pair(pid, ":" + display);
+}
+
+struct Program {
+    const char* name;
+    std::string path;
+};
+
+bool runPlatform(const char* title, const std::vector<Program>& programs, const std::vector<std::string>& env, int runs)
+{
+    std::vector<std::vector<Sample>> samples(programs.size());
+    for (int run = -2; run < runs; ++run) { // two warm-up rounds fill the page cache
+        for (size_t i = 0; i < programs.size(); ++i) {
+            const auto sample = measure(programs[i].path, env);
+            if (!sample) {
+                std::fprintf(stderr, "%s: %s did not report a first frame\n", title, programs[i].name);
+                return false;
+            }
+            if (run >= 0)
+                samples[i].push_back(*sample);
+        }
+    }
+    std::printf("\n%s (%d runs each, medians)\n", title, runs);
+    std::printf("  %-10s %12s %14s\n", "program", "first frame", "peak RSS");
+    std::vector<std::pair<double, double>> medians;
+    for (size_t i = 0; i < programs.size(); ++i) {
+        std::vector<double> ms, mb;
+        for (const Sample& s : samples[i]) {
+            ms.push_back(s.ms);
+            mb.push_back(s.rssMb);
+        }
+        medians.emplace_back(median(ms), median(mb));
+        std::printf("  %-10s %9.1f ms %11.1f MB\n", programs[i].name, medians.back().first, medians.back().second);
+    }
+    std::printf("  ratio      %10.2fx %12.2fx   (installer / baseline; aim: at most 1.5x)\n",
+                medians[1].first / medians[0].first, medians[1].second / medians[0].second);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    int runs = 15;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else {
+            std::fprintf(stderr, "usage: %s [--runs N]\n", argv[0]);
+            return 2;
+        }
+    }
+
+    // A home with a stand-in Codex app, so the installer starts on its ready screen.
+    char homeTemplate[] = "/tmp/zuno-bench-startup.XXXXXX";
+    const char* home = mkdtemp(homeTemplate);
+    if (home == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string homeDir = home;
+    const std::string makeStandin = std::string("/bin/sh '") + ZUNO_STANDIN_TOOL + "' '" + homeDir + "' >/dev/null";
+    const std::string runtimeDir = homeDir + "/runtime";
+    const bool ready = std::system(makeStandin.c_str()) == 0 && mkdir(runtimeDir.c_str(), 0700) == 0;
+
+    const std::vector<Program> programs{{"baseline", ZUNO_STARTUP_BASELINE}, {"installer", ZUNO_STARTUP_INSTALLER}};
+    std::map<std::string, std::string> common{
+        {"HOME", homeDir}, {"XDG_DATA_HOME", homeDir + "/data"}, {"XDG_RUNTIME_DIR", runtimeDir}};
+    bool ok = ready;
+    if (!ready)
+        std::fprintf(stderr, "cannot prepare the home folder %s\n", homeDir.c_str());
+
+    std::printf("Start-up to the first painted frame: installer vs one-label Qt Widgets window\n");
+    if (ok) {
+        auto env = common;
+        env["QT_QPA_PLATFORM"] = "offscreen";
+        ok = runPlatform("offscreen", programs, environment(env), runs);
+    }
+    if (ok && onPath("Xvfb")) {
+        if (const auto xvfb = startXvfb()) {
+            auto env = common;
+            env["QT_QPA_PLATFORM"] = "xcb";
+            env["DISPLAY"] = xvfb->second;
+            ok = runPlatform("xcb on Xvfb", programs, environment(env), runs);
+            kill(xvfb->first, SIGTERM);
+            waitpid(xvfb->first, nullptr, 0);
+        } else {
+            std::printf("\nxcb on Xvfb: skipped, Xvfb did not start\n");
+        }
+    } else if (ok) {
+        std::printf("\nxcb on Xvfb: skipped, Xvfb is not installed\n");
+    }
+
+    const std::string cleanup = "rm -rf '" + homeDir + "'";
+    if (std::system(cleanup.c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", homeDir.c_str());
+    return ok ? 0 : 1;
+}
