@@ -53,7 +53,8 @@ wait_for() {
 }
 
 # --- a private X server on a free display -----------------------------------
-Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+# Under `timeout` so that nothing outlives a test runner that kills this script hard.
+timeout -s KILL 115 Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for 10 '[ -s "$work/display" ]' || die "Xvfb did not start: $(cat "$work/xvfb.log")"
 DISPLAY=:$(head -n 1 "$work/display")
@@ -74,11 +75,13 @@ chmod 755 "$work/bin/xdg-open"
 data="$home/data"
 dest="$data/vexa-zuno/zuno-starter"
 
-HOME=$home XDG_DATA_HOME=$data PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb BROWSER="$work/bin/xdg-open" \
-    "$app" >"$work/app.log" 2>&1 &
-app_pid=$!
+mkdir -m 700 "$work/runtime"
+HOME=$home XDG_DATA_HOME=$data XDG_RUNTIME_DIR="$work/runtime" PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb \
+    BROWSER="$work/bin/xdg-open" timeout -s KILL 110 "$app" >"$work/app.log" 2>&1 &
+app_pid=$! # the timeout process: it lives as long as the installer and passes on its status
 
-window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n 1)
+# The only client of this X server: its one visible window is the installer's.
+window=$(timeout 20 xdotool search --sync --onlyvisible --class ZunoInstaller 2>/dev/null | head -n 1)
 [ -n "$window" ] || die "no installer window within 20 s: $(cat "$work/app.log")"
 
 height() { xdotool getwindowgeometry --shell "$window" | sed -n 's/^HEIGHT=//p'; }
@@ -103,8 +106,17 @@ ended() {
 
 [ "$(width)" = 667 ] || fail "window width $(width), expected 667"
 [ "$(height)" = 374 ] || fail "window height $(height), expected 374"
+# The window is really drawn: its dark surface (#20241E) at a corner of the body.
+surface() {
+    command -v convert >/dev/null 2>&1 || return 0
+    pixel=$(import -display "$DISPLAY" -window "$window" png:- 2>/dev/null |
+        convert png:- -format '%[fx:int(255*p{4,4}.r)],%[fx:int(255*p{4,4}.g)],%[fx:int(255*p{4,4}.b)]' info:)
+    [ "$pixel" = 32,36,30 ]
+}
 # Let the first frame settle before pressing keys.
 sleep 0.5
+
+wait_for 5 surface || fail "the window's surface is not #20241E: $pixel"
 
 if [ "$mode" = install ]; then
     shoot e2e-ready
