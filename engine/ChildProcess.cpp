@@ -101,9 +101,9 @@ bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::s
     if (posix_spawn_file_actions_addinherit_np(actions, STDIN_FILENO) != 0)
         return false;
 #endif
-    if (posix_spawn_file_actions_addchdir_np(actions, directory.c_str()) != 0
-        || posix_spawn_file_actions_adddup2(actions, output, STDOUT_FILENO) != 0
-        || posix_spawn_file_actions_addopen(actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0) != 0)
+    if (posix_spawn_file_actions_addchdir_np(actions, directory.c_str()) != 0 ||
+        posix_spawn_file_actions_adddup2(actions, output, STDOUT_FILENO) != 0 ||
+        posix_spawn_file_actions_addopen(actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0) != 0)
         return false;
 #ifndef __APPLE__
     // Whatever the installer holds without close-on-exec, a launcher's leak included.
@@ -114,9 +114,9 @@ bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::s
     sigset_t noSignals;
     sigfillset(&allSignals);
     sigemptyset(&noSignals);
-    return posix_spawnattr_setflags(&attributes.attributes, flags) == 0
-           && posix_spawnattr_setsigdefault(&attributes.attributes, &allSignals) == 0
-           && posix_spawnattr_setsigmask(&attributes.attributes, &noSignals) == 0;
+    return posix_spawnattr_setflags(&attributes.attributes, flags) == 0 &&
+           posix_spawnattr_setsigdefault(&attributes.attributes, &allSignals) == 0 &&
+           posix_spawnattr_setsigmask(&attributes.attributes, &noSignals) == 0;
 }
 
 std::vector<char*> pointersTo(const std::vector<std::string>& strings)
@@ -156,7 +156,8 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     // A failure in the child before exec (chdir, open, exec itself) comes back
     // as this call's error, and the C library has already reaped that child.
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &files.actions, &attributes.attributes, argv.data(), envp.data()) != 0)
+    if (posix_spawn(&pid, program.c_str(), &files.actions, &attributes.attributes, argv.data(),
+                    envp.data()) != 0)
         return false;
     pid_ = pid;
     output_ = readEnd.release();

@@ -26,8 +26,8 @@ public:
 
     // Starts `program` with `arguments` (argv[0] included) in `directory` with
     // exactly `environment`. false: nothing was started, nothing is left open.
-    bool start(const std::string& program, const std::vector<std::string>& arguments, const std::string& directory,
-               const std::vector<std::string>& environment);
+    bool start(const std::string& program, const std::vector<std::string>& arguments,
+               const std::string& directory, const std::vector<std::string>& environment);
 
     // Up to `size` bytes of the child's standard output, blocking until some
     // arrive; 0 at end of output (or if the pipe cannot be read any more).

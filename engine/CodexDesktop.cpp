@@ -60,7 +60,8 @@ std::optional<std::filesystem::path> findCodexDesktop(const std::filesystem::pat
         static constexpr std::array<const char*, 2> bundles{"Codex.app", "ChatGPT.app"};
         // No known home folder means no second folder (an empty one would
         // search the working directory).
-        std::array<std::filesystem::path, 2> folders{applications, home.empty() ? home : home / "Applications"};
+        std::array<std::filesystem::path, 2> folders{applications,
+                                                     home.empty() ? home : home / "Applications"};
         for (const std::filesystem::path& folder : folders) {
             if (folder.empty())
                 continue;

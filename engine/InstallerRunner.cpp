@@ -67,7 +67,8 @@ struct TranscriptSink {
     }
 };
 
-void stream(ChildProcess& child, InstallTranscript& transcript, const std::function<void(InstallStage)>& progress)
+void stream(ChildProcess& child, InstallTranscript& transcript,
+            const std::function<void(InstallStage)>& progress)
 {
     LineSplitter splitter;
     TranscriptSink sink{transcript, progress};

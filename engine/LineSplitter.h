@@ -28,8 +28,7 @@ public:
     // for each complete line, in order; then, if more than maxEventLineBytes
     // are left without a line feed, drops them and calls sink.overlong().
     // A view is valid only during its call.
-    template <class Sink>
-    void commit(std::size_t count, Sink& sink);
+    template <class Sink> void commit(std::size_t count, Sink& sink);
 
     // The bytes after the last line feed, when the stream has ended.
     std::optional<std::string_view> rest() const;
@@ -41,8 +40,7 @@ private:
     std::size_t pending_ = 0;
 };
 
-template <class Sink>
-void LineSplitter::commit(std::size_t count, Sink& sink)
+template <class Sink> void LineSplitter::commit(std::size_t count, Sink& sink)
 {
     char* const data = buffer_.get();
     const std::size_t end = pending_ + count;

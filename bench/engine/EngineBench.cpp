@@ -4,7 +4,6 @@
 // the installer's peak memory at two flood sizes. Build in Release.
 #include "HeapCounter.h"
 #include "PlainReader.h"
-
 #include "engine/InstallTranscript.h"
 #include "engine/InstallerRunner.h"
 #include "engine/LineSplitter.h"
@@ -149,8 +148,8 @@ void breakdown(std::uint64_t bytes)
     Decoder decoder;
     const double cutting = measure(counter);
     const double decoding = measure(decoder);
-    std::printf("  of which, in memory: line cutting %9.1f MiB/s, cutting and decoding %9.1f MiB/s\n", cutting,
-                decoding);
+    std::printf("  of which, in memory: line cutting %9.1f MiB/s, cutting and decoding %9.1f MiB/s\n",
+                cutting, decoding);
 }
 
 // Each figure comes from a fresh process running one thing: this program
@@ -165,11 +164,12 @@ void printPeak(const std::string& self, const char* label, const char* mode, con
     const unsigned long long before = std::strtoull(output.c_str(), &end, 10);
     const unsigned long long after = std::strtoull(end, &end, 10);
     const unsigned long long heap = std::strtoull(end, nullptr, 10);
-    std::printf("  %-26s %7llu KiB resident (+%llu before the run), heap peak of the run %8llu bytes\n", label, after,
-                after - before, heap);
+    std::printf("  %-26s %7llu KiB resident (+%llu before the run), heap peak of the run %8llu bytes\n",
+                label, after, after - before, heap);
 }
 
-void peakMemory(const std::string& self, const fs::path& typical, const fs::path& flood64, const fs::path& flood256)
+void peakMemory(const std::string& self, const fs::path& typical, const fs::path& flood64,
+                const fs::path& flood256)
 {
     std::printf("peak memory (a fresh process doing one run)\n");
     printPeak(self, "installer, typical run", "--peak-installer", typical);
@@ -189,7 +189,8 @@ std::string selfPath(const char* argv0)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && (std::string_view(argv[1]) == "--peak-installer" || std::string_view(argv[1]) == "--peak-plain")) {
+    if (argc == 3 &&
+        (std::string_view(argv[1]) == "--peak-installer" || std::string_view(argv[1]) == "--peak-plain")) {
         const std::uint64_t before = Bench::peakResidentKiB();
         const std::size_t heapBefore = Bench::heapLiveBytes();
         Bench::resetHeapPeak();

@@ -1,9 +1,8 @@
 #include "engine/ChildProcess.h"
 
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <pthread.h>
 #include <string>
 

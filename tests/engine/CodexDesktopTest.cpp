@@ -1,9 +1,8 @@
 #include "engine/CodexDesktop.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <optional>
 #include <pwd.h>
 #include <string>
@@ -40,7 +39,8 @@ protected:
         return folder / bundle / "Contents/Resources/codex-cli/bin/codex";
     }
 
-    static fs::path makeTool(const fs::path& folder, const std::string& bundle, fs::perms mode = fs::perms(0755))
+    static fs::path makeTool(const fs::path& folder, const std::string& bundle,
+                             fs::perms mode = fs::perms(0755))
     {
         const fs::path tool = toolIn(folder, bundle);
         fs::create_directories(tool.parent_path());
@@ -59,9 +59,9 @@ protected:
 TEST_F(CodexDesktop, TriesFoldersFirstThenBundleNames)
 {
     const fs::path userApplications = home / "Applications";
-    const std::vector<fs::path> order{makeTool(applications, "Codex.app"), makeTool(applications, "ChatGPT.app"),
-                                      makeTool(userApplications, "Codex.app"),
-                                      makeTool(userApplications, "ChatGPT.app")};
+    const std::vector<fs::path> order{
+        makeTool(applications, "Codex.app"), makeTool(applications, "ChatGPT.app"),
+        makeTool(userApplications, "Codex.app"), makeTool(userApplications, "ChatGPT.app")};
     // Take away each winner in turn: the next candidate in the order wins.
     for (const fs::path& expected : order) {
         EXPECT_EQ(find(), expected);

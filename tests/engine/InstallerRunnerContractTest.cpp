@@ -33,8 +33,8 @@ TEST_F(InstallerRunnerContract, StartsShWithTheScriptHeadlessInThePackageFolder)
                 "[ -p /dev/fd/1 ] && echo pipe > streams.txt\n"
                 "[ /dev/fd/2 -ef /dev/null ] && echo null >> streams.txt\n"
                 // More than any pipe holds: discarded, it cannot block the script.
-                "head -c 4194304 /dev/zero >&2\n"
-                + chunk("out", perfectOutput));
+                "head -c 4194304 /dev/zero >&2\n" +
+                chunk("out", perfectOutput));
     EXPECT_EQ(run().result, (InstallResult{true, "OK", 0}));
     EXPECT_EQ(linesOf(readFile(package / "args.txt")),
               (std::vector<std::string>{"1", (package / "Install.command").native(), "--headless"}));
@@ -43,15 +43,20 @@ TEST_F(InstallerRunnerContract, StartsShWithTheScriptHeadlessInThePackageFolder)
     expectNoChildLeft();
 }
 
-TEST_F(InstallerRunnerContract, ResolvesARelativePackageFromTheCallersFolder)
+TEST_F(InstallerRunnerContract, ResolvesRelativePathsFromTheCallersFolder)
 {
-    writeScript("printf '%s' \"$0\" > script.txt\n" + chunk("out", perfectOutput));
+    writeScript("printf '%s' \"$0\" > script.txt\nprintf '%s' \"$ZUNO_CODEX_BIN\" > codex.txt\n" +
+                chunk("out", perfectOutput));
     const std::filesystem::path before = std::filesystem::current_path();
+    const std::filesystem::path absoluteCodex = codex;
     std::filesystem::current_path(root);
+    codex = std::filesystem::relative(absoluteCodex, root);
     const Run outcome = run({}, package.filename());
+    codex = absoluteCodex;
     std::filesystem::current_path(before);
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
     EXPECT_EQ(readFile(package / "script.txt"), (package / "Install.command").native());
+    EXPECT_EQ(readFile(package / "codex.txt"), absoluteCodex.native());
 }
 
 TEST_F(InstallerRunnerContract, ReplacesEveryInheritedCopyOfTheTwoEntries)
@@ -59,8 +64,8 @@ TEST_F(InstallerRunnerContract, ReplacesEveryInheritedCopyOfTheTwoEntries)
     writeScript("printf '%s' \"$ZUNO_CODEX_BIN\" > codex.txt\n"
                 "printf '%s' \"$PYTHONDONTWRITEBYTECODE\" > bytecode.txt\n"
                 "printf '%s' \"$ZUNO_TEST_OTHER\" > other.txt\n"
-                "[ -r /proc/$$/environ ] && tr '\\0' '\\n' < /proc/$$/environ > environ.txt\n"
-                + chunk("out", perfectOutput));
+                "[ -r /proc/$$/environ ] && tr '\\0' '\\n' < /proc/$$/environ > environ.txt\n" +
+                chunk("out", perfectOutput));
 
     // The installer's environment, with copies of the replaced names and neighbours.
     std::vector<std::string> inherited;
@@ -130,10 +135,11 @@ TEST_F(InstallerRunnerContract, ScriptSeesNoDescriptorButItsOwn)
     ASSERT_EQ(::pipe(leakedPipe), 0);
     ASSERT_GE(leakedFile, 40);
 
-    writeScript("fds=''; i=3; while [ $i -le 200 ]; do [ -e /dev/fd/$i ] && fds=\"$fds $i\"; i=$((i+1)); done\n"
-                "echo $fds > fds.txt\n"
-                "if [ -d /proc/$$/fd ]; then for i in $fds; do readlink /proc/$$/fd/$i; done > targets.txt; fi\n"
-                + chunk("out", perfectOutput));
+    writeScript(
+        "fds=''; i=3; while [ $i -le 200 ]; do [ -e /dev/fd/$i ] && fds=\"$fds $i\"; i=$((i+1)); done\n"
+        "echo $fds > fds.txt\n"
+        "if [ -d /proc/$$/fd ]; then for i in $fds; do readlink /proc/$$/fd/$i; done > targets.txt; fi\n" +
+        chunk("out", perfectOutput));
     const Run outcome = run();
     ::close(leakedFile);
     ::close(leakedPipe[0]);
@@ -161,8 +167,9 @@ TEST_F(InstallerRunnerContract, RunsOnTwoThreadsDoNotHoldEachOthersPipes)
     std::filesystem::create_directories(second);
     writeScript("touch started\n" + waitForFile("go") + chunk("out", perfectOutput));
     writeFile(second / "Install.command",
-              "printf '%s\\n' '" + validatedLine + "' '" + registeredLine + "' '" + checkingLine + "' '"
-                  + completeLine + "'\n"
+              "printf '%s\\n' '" + validatedLine + "' '" + registeredLine + "' '" + checkingLine + "' '" +
+                  completeLine +
+                  "'\n"
                   "(i=0; while [ ! -e release ] && [ $i -lt 300 ]; do sleep 0.01; i=$((i+1)); done\n"
                   " [ -e release ] || touch gave-up) >/dev/null 2>&1 &\n");
 
@@ -188,7 +195,8 @@ TEST_F(InstallerRunnerContract, RunsOnTwoThreadsDoNotHoldEachOthersPipes)
 TEST_F(InstallerRunnerContract, MissingScriptIsShsFailureNotAFailureToStart)
 {
     // The status is sh's own for a script it cannot open (127 for bash, 2 for dash).
-    const int direct = std::system(("/bin/sh '" + (package / "Install.command").native() + "' 2>/dev/null").c_str());
+    const int direct =
+        std::system(("/bin/sh '" + (package / "Install.command").native() + "' 2>/dev/null").c_str());
     ASSERT_TRUE(WIFEXITED(direct));
     ASSERT_NE(WEXITSTATUS(direct), 0);
     const Run outcome = run();
@@ -204,7 +212,8 @@ TEST_F(InstallerRunnerContract, FailuresToStartLeaveNothingBehind)
 
     EXPECT_EQ(run({}, root / "no such folder").result, startFailed);
     EXPECT_EQ(run({}, root / "a file").result, startFailed);
-    EXPECT_EQ(run({}, std::filesystem::path(package.native() + std::string(1, '\0') + "x")).result, startFailed);
+    EXPECT_EQ(run({}, std::filesystem::path(package.native() + std::string(1, '\0') + "x")).result,
+              startFailed);
 
     // One environment entry longer than the system takes.
     const std::filesystem::path realCodex = codex;

@@ -1,7 +1,6 @@
 // How the runner reads a real script's output: chunks, lines, the length
 // rule, the end of output and the exit status.
 #include "RunnerFixture.h"
-
 #include "engine/ChildProcess.h"
 
 #include <csignal>
@@ -32,8 +31,9 @@ TEST_F(InstallerRunner, ReportsStagesOfAChunkBeforeReadingTheNext)
 {
     // Three lines and the start of the fourth; the rest only after `checking`
     // has reached the progress handler.
-    writeScript(chunk("first", validatedLine + "\n" + registeredLine + "\n" + checkingLine + "\n{\"event\":\"comp")
-                + waitForFile("go") + chunk("second", "lete\",\"version\":\"1.0.0\"}\n"));
+    writeScript(
+        chunk("first", validatedLine + "\n" + registeredLine + "\n" + checkingLine + "\n{\"event\":\"comp") +
+        waitForFile("go") + chunk("second", "lete\",\"version\":\"1.0.0\"}\n"));
     const Run outcome = run(touchOn(InstallStage::checking, "go"));
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
     EXPECT_EQ(outcome.stages, allStages);
@@ -41,9 +41,9 @@ TEST_F(InstallerRunner, ReportsStagesOfAChunkBeforeReadingTheNext)
 
 TEST_F(InstallerRunner, JoinsALineSplitOverSeveralChunks)
 {
-    writeScript(chunk("a", validatedLine + "\n{\"event\":\"prog") + waitForFile("go")
-                + chunk("b", "ress\",\"stage\":\"regis") + "sleep 0.2\n"
-                + chunk("c", "tered\"}\n" + checkingLine + "\n" + completeLine + "\n"));
+    writeScript(chunk("a", validatedLine + "\n{\"event\":\"prog") + waitForFile("go") +
+                chunk("b", "ress\",\"stage\":\"regis") + "sleep 0.2\n" +
+                chunk("c", "tered\"}\n" + checkingLine + "\n" + completeLine + "\n"));
     const Run outcome = run(touchOn(InstallStage::validated, "go"));
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
     EXPECT_EQ(outcome.stages, allStages);
@@ -51,7 +51,8 @@ TEST_F(InstallerRunner, JoinsALineSplitOverSeveralChunks)
 
 TEST_F(InstallerRunner, EmptyLineIsMalformed)
 {
-    writeScript(chunk("out", validatedLine + "\n" + registeredLine + "\n\n" + checkingLine + "\n" + completeLine + "\n"));
+    writeScript(chunk("out", validatedLine + "\n" + registeredLine + "\n\n" + checkingLine + "\n" +
+                                 completeLine + "\n"));
     const Run outcome = run();
     EXPECT_EQ(outcome.result, (InstallResult{false, "CHECK_FAILED", 0}));
     EXPECT_EQ(outcome.stages, allStages);
@@ -73,8 +74,8 @@ TEST_F(InstallerRunner, PendingBytesOfExactlyTheLimitWaitForTheLineFeed)
 {
     std::string padded = registeredLine;
     padded.resize(maxEventLineBytes, ' ');
-    writeScript(chunk("a", validatedLine + "\n" + padded) + waitForFile("go")
-                + chunk("b", "\n" + checkingLine + "\n" + completeLine + "\n"));
+    writeScript(chunk("a", validatedLine + "\n" + padded) + waitForFile("go") +
+                chunk("b", "\n" + checkingLine + "\n" + completeLine + "\n"));
     const Run outcome = run(touchOn(InstallStage::validated, "go"));
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
     EXPECT_EQ(outcome.stages, allStages);
@@ -84,8 +85,8 @@ TEST_F(InstallerRunner, DropsPendingBytesOverTheLimitAndReadsOn)
 {
     // The 5000 bytes go; what follows up to the next line feed is a line of
     // its own, so `registered` is still accepted, but the run is malformed.
-    writeScript(chunk("a", validatedLine + "\n" + std::string(5000, 'x')) + waitForFile("go")
-                + chunk("b", registeredLine + "\n" + checkingLine + "\n" + completeLine + "\n"));
+    writeScript(chunk("a", validatedLine + "\n" + std::string(5000, 'x')) + waitForFile("go") +
+                chunk("b", registeredLine + "\n" + checkingLine + "\n" + completeLine + "\n"));
     const Run outcome = run(touchOn(InstallStage::validated, "go"));
     EXPECT_EQ(outcome.result, (InstallResult{false, "CHECK_FAILED", 0}));
     EXPECT_EQ(outcome.stages, allStages);
@@ -95,7 +96,8 @@ TEST_F(InstallerRunner, HandsOnALongLineWholeWhenItsLineFeedCameWithIt)
 {
     // Cut anywhere, the tail of this line would be a valid `registered` event.
     const std::string longLine = std::string(5000 - registeredLine.size(), 'x') + registeredLine;
-    writeScript(chunk("out", validatedLine + "\n" + longLine + "\n" + checkingLine + "\n" + completeLine + "\n"));
+    writeScript(
+        chunk("out", validatedLine + "\n" + longLine + "\n" + checkingLine + "\n" + completeLine + "\n"));
     const Run outcome = run();
     EXPECT_EQ(outcome.result, (InstallResult{false, "CHECK_FAILED", 0}));
     EXPECT_EQ(outcome.stages, (Stages{InstallStage::validated}));
@@ -107,8 +109,8 @@ TEST_F(InstallerRunner, ReadsToTheEndOfAFloodAfterAMalformedLine)
     writeScript("echo garbage\n"
                 "head -c 8388608 /dev/zero | tr '\\0' 'x'\n"
                 "i=0; while [ $i -lt 2000 ]; do echo 'not json at all, line after line'; i=$((i+1)); done\n"
-                "echo\n"
-                + chunk("out", perfectOutput) + "exit 4\n");
+                "echo\n" +
+                chunk("out", perfectOutput) + "exit 4\n");
     const Run outcome = run();
     EXPECT_EQ(outcome.result, (InstallResult{false, "CHECK_FAILED", 4}));
     EXPECT_EQ(outcome.stages, allStages);
@@ -117,8 +119,8 @@ TEST_F(InstallerRunner, ReadsToTheEndOfAFloodAfterAMalformedLine)
 TEST_F(InstallerRunner, WaitsForEveryHolderOfStandardOutput)
 {
     // The completion comes from a process the script leaves behind.
-    writeScript(chunk("out", validatedLine + "\n" + registeredLine + "\n" + checkingLine + "\n")
-                + "(sleep 0.3; cat done) &\nexit 0\n");
+    writeScript(chunk("out", validatedLine + "\n" + registeredLine + "\n" + checkingLine + "\n") +
+                "(sleep 0.3; cat done) &\nexit 0\n");
     writeFile(package / "done", completeLine + "\n");
     const Run outcome = run();
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
@@ -137,8 +139,8 @@ TEST_F(InstallerRunner, StoppedAndContinuedScriptIsWaitedFor)
 {
     // Output closed first, so the runner is already waiting for the exit
     // while the script is stopped.
-    writeScript(chunk("out", perfectOutput)
-                + "exec >/dev/null\n(sleep 0.3; kill -CONT $$) &\nkill -STOP $$\nexit 0\n");
+    writeScript(chunk("out", perfectOutput) +
+                "exec >/dev/null\n(sleep 0.3; kill -CONT $$) &\nkill -STOP $$\nexit 0\n");
     EXPECT_EQ(run().result, (InstallResult{true, "OK", 0}));
 }
 

@@ -1,8 +1,7 @@
 #include "engine/LineSplitter.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 

@@ -2,16 +2,15 @@
 
 #include "engine/InstallerRunner.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <initializer_list>
-#include <ostream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,7 +20,8 @@ namespace ZunoInstaller {
 
 inline void PrintTo(const InstallResult& result, std::ostream* out)
 {
-    *out << "{" << (result.success ? "true" : "false") << ", \"" << result.code << "\", " << result.exitCode << "}";
+    *out << "{" << (result.success ? "true" : "false") << ", \"" << result.code << "\", " << result.exitCode
+         << "}";
 }
 
 } // namespace ZunoInstaller
@@ -97,11 +97,12 @@ protected:
     Run run(const std::function<void(InstallStage)>& onStage = {}, const std::filesystem::path& where = {})
     {
         Run outcome{{false, "", 0}, {}};
-        outcome.result = runInstaller(where.empty() ? package : where, codex, "1.0.0", [&](InstallStage stage) {
-            outcome.stages.push_back(stage);
-            if (onStage)
-                onStage(stage);
-        });
+        outcome.result =
+            runInstaller(where.empty() ? package : where, codex, "1.0.0", [&](InstallStage stage) {
+                outcome.stages.push_back(stage);
+                if (onStage)
+                    onStage(stage);
+            });
         return outcome;
     }
 

@@ -19,9 +19,10 @@ TEST(ScriptEnvironment, DropsEveryCopyOfTheReplacedNamesAndKeepsTheRestInOrder)
                                "NO_VALUE",
                                "X=a=b",
                                nullptr};
-    EXPECT_EQ(scriptEnvironment(inherited, "/Apps/Codex tool/codex"),
-              (Entries{"PATH=/usr/bin", "ZUNO_CODEX_BINARY=similar name", "ZUNO_CODEX_BI=shorter name", "NO_VALUE",
-                       "X=a=b", "ZUNO_CODEX_BIN=/Apps/Codex tool/codex", "PYTHONDONTWRITEBYTECODE=1"}));
+    EXPECT_EQ(
+        scriptEnvironment(inherited, "/Apps/Codex tool/codex"),
+        (Entries{"PATH=/usr/bin", "ZUNO_CODEX_BINARY=similar name", "ZUNO_CODEX_BI=shorter name", "NO_VALUE",
+                 "X=a=b", "ZUNO_CODEX_BIN=/Apps/Codex tool/codex", "PYTHONDONTWRITEBYTECODE=1"}));
 }
 
 TEST(ScriptEnvironment, PassesTheToolPathUncheckedEvenEmpty)
