@@ -124,6 +124,28 @@ TEST_F(InstallerRunnerContract, ScriptReadsTheInstallersStandardInput)
     EXPECT_EQ(readFile(package / "stdin.txt"), "from the installer");
 }
 
+TEST_F(InstallerRunnerContract, WorksWhenTheInstallersStandardStreamsAreClosed)
+{
+    // The pipe then lands on 0 and 1; the script must still get it as its
+    // output, and standard input stays as the installer has it: closed.
+    writeScript("[ -p /dev/fd/1 ] || exit 5\n[ -e /dev/fd/0 ] || touch stdin-closed\n" +
+                chunk("out", perfectOutput));
+    int saved[3];
+    for (int fd = 0; fd < 3; ++fd) {
+        saved[fd] = ::fcntl(fd, F_DUPFD_CLOEXEC, 10);
+        ::close(fd);
+    }
+    const Run outcome = run();
+    for (int fd = 0; fd < 3; ++fd) {
+        if (saved[fd] >= 0) {
+            ::dup2(saved[fd], fd);
+            ::close(saved[fd]);
+        }
+    }
+    EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
+    EXPECT_TRUE(std::filesystem::exists(package / "stdin-closed"));
+}
+
 TEST_F(InstallerRunnerContract, ScriptSeesNoDescriptorButItsOwn)
 {
     // Descriptors the installer holds without close-on-exec, as a launcher
