@@ -62,19 +62,13 @@ TEST_F(CodexDesktop, TriesFoldersFirstThenBundleNames)
     const std::vector<fs::path> order{
         makeTool(applications, "Codex.app"), makeTool(applications, "ChatGPT.app"),
         makeTool(userApplications, "Codex.app"), makeTool(userApplications, "ChatGPT.app")};
-    // Take away each winner in turn: the next candidate in the order wins.
+    // Take away each winner in turn: the next candidate in the order wins (so
+    // "ChatGPT.app" in the system folder wins over "Codex.app" in the home one).
     for (const fs::path& expected : order) {
         EXPECT_EQ(find(), expected);
         fs::remove(expected);
     }
     EXPECT_EQ(find(), std::nullopt);
-}
-
-TEST_F(CodexDesktop, SystemFolderWinsOverTheBundleNameOrder)
-{
-    const fs::path chatgpt = makeTool(applications, "ChatGPT.app");
-    makeTool(home / "Applications", "Codex.app");
-    EXPECT_EQ(find(), chatgpt);
 }
 
 TEST_F(CodexDesktop, PassesOverWhatIsNoExecutableFile)

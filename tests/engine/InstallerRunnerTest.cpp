@@ -21,12 +21,6 @@ TEST_F(InstallerRunner, PerfectRunSucceedsAndReportsEveryStage)
     EXPECT_EQ(outcome.stages, allStages);
 }
 
-TEST_F(InstallerRunner, ExitStatusOtherThanZeroFails)
-{
-    writeScript(chunk("out", perfectOutput) + "exit 3\n");
-    EXPECT_EQ(run().result, (InstallResult{false, "CHECK_FAILED", 3}));
-}
-
 TEST_F(InstallerRunner, ReportsStagesOfAChunkBeforeReadingTheNext)
 {
     // Three lines and the start of the fourth; the rest only after `checking`
