@@ -1,5 +1,6 @@
 #include "copy/InstallerCopy.h"
 #include "engine/InstallerRunner.h"
+#include "state/HandOver.h"
 #include "state/InstallerModel.h"
 
 #include <QClipboard>
@@ -37,25 +38,28 @@ void InstallerModel::install()
     auto run = [model, relay, modelThread, package = m_package, codex = *m_codex,
                 version = m_version.toStdString()] {
         Q_ASSERT(QThread::currentThread() != modelThread); // the runner blocks for the whole run
-        const InstallResult result = runInstaller(package, codex, version, [&](InstallStage stage) {
+        const auto post = [relay](auto apply) {
+            handOver(relay);
             QMetaObject::invokeMethod(
                 relay,
-                [model, stage] {
-                    if (model)
-                        model->setStage(stage);
+                [relay, apply = std::move(apply)] {
+                    takeOver(relay);
+                    apply();
                 },
                 Qt::QueuedConnection);
-        });
-        QMetaObject::invokeMethod(
-            relay,
-            [model, relay, result] {
+        };
+        const InstallResult result = runInstaller(package, codex, version, [&](InstallStage stage) {
+            post([model, stage] {
                 if (model)
-                    model->complete(result);
-                relay->deleteLater();
-            },
-            Qt::QueuedConnection);
+                    model->setStage(stage);
+            });
+        });
+        post([model, relay, result] {
+            if (model)
+                model->complete(result);
+            relay->deleteLater();
+        });
     };
-    (void)modelThread;
 
     runPool().start(std::move(run));
 }
