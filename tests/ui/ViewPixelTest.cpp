@@ -1,5 +1,7 @@
 #include "ViewFixture.h"
 
+#include "ui/HeaderRow.h"
+#include "ui/LinkButton.h"
 #include "ui/NoticeBox.h"
 #include "ui/TextBlock.h"
 
@@ -70,18 +72,36 @@ TEST_F(ViewPixels, backgroundFillsTheWholeBodyOnEveryScreen)
     }
 }
 
-TEST_F(ViewPixels, titleIsDrawnInTheDefaultTextColour)
+namespace {
+
+int countExact(const QImage& image, const QRect& area, QRgb colour)
 {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += image.pixel(x, y) == colour;
+    return count;
+}
+
+} // namespace
+
+TEST_F(ViewPixels, textsAreDrawnInTheirColours)
+{
+    const QRgb secondaryText = qRgb(0xB6, 0xBF, 0xAD);
+    const QRgb accent = qRgb(0xC4, 0xDB, 0xA0);
     for (const auto screen : {InstallerScreen::ready, InstallerScreen::complete}) {
         showScreen(screen);
         const QImage image = render();
-        const QRect title(view->title()->mapTo(view.get(), QPoint(0, 0)), view->title()->size());
-        EXPECT_EQ(title.top(), 30 + 31 + 21);
-        int solid = 0;
-        for (int y = title.top(); y <= title.bottom(); ++y)
-            for (int x = title.left(); x <= title.right(); ++x)
-                solid += image.pixel(x, y) == defaultText;
-        EXPECT_GT(solid, 50) << rawValue(screen).toStdString();
+        SCOPED_TRACE(rawValue(screen).toStdString());
+        EXPECT_EQ(placeOf(view->title()).top(), 30 + 31 + 21);
+        // Solid interior pixels of the strokes carry the exact colour.
+        EXPECT_GT(countExact(image, placeOf(view->title()), defaultText), 50);
+        EXPECT_GT(countExact(image, placeOf(view->header()->brand()), defaultText), 10);
+        EXPECT_GT(countExact(image, placeOf(view->description()), secondaryText), 20);
+        EXPECT_GT(countExact(image, placeOf(view->header()->link()), secondaryText), 5);
+        EXPECT_GT(countExact(image, QRect(32, 30, 31, 31), accent), 5); // the badge glyph
+        EXPECT_EQ(countExact(image, placeOf(view->title()), secondaryText), 0);
+        EXPECT_EQ(countExact(image, placeOf(view->description()), defaultText), 0);
     }
 }
 
