@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <stdexcept>
+#include <sys/time.h>
 
 namespace ZunoInstaller::Testing {
 namespace {
@@ -117,6 +118,26 @@ TEST_F(InstallerRunner, WaitsForEveryHolderOfStandardOutput)
                 "(sleep 0.3; cat done) &\nexit 0\n");
     writeFile(package / "done", completeLine + "\n");
     const Run outcome = run();
+    EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
+    EXPECT_EQ(outcome.stages, allStages);
+}
+
+TEST_F(InstallerRunner, InterruptedReadsAndWaitsCarryOn)
+{
+    // A handler installed without SA_RESTART makes the blocked read and wait
+    // return EINTR again and again while the script sleeps.
+    writeScript(chunk("a", validatedLine + "\n" + registeredLine + "\n") + "sleep 0.3\n" +
+                chunk("b", checkingLine + "\n" + completeLine + "\n") + "exec >/dev/null\nsleep 0.3\n");
+    struct sigaction interrupt {};
+    struct sigaction previous {};
+    interrupt.sa_handler = [](int) {};
+    sigaction(SIGALRM, &interrupt, &previous);
+    itimerval every2ms{{0, 2000}, {0, 2000}};
+    itimerval off{};
+    setitimer(ITIMER_REAL, &every2ms, nullptr);
+    const Run outcome = run();
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &previous, nullptr);
     EXPECT_EQ(outcome.result, (InstallResult{true, "OK", 0}));
     EXPECT_EQ(outcome.stages, allStages);
 }
