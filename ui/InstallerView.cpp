@@ -107,6 +107,11 @@ InstallerView::InstallerView(InstallerModel* model, QWidget* parent)
         connect(shortcut, &QShortcut::activated, this, &InstallerView::activateDefault);
     }
 
+    // The view holds the focus when the window opens, so that no control
+    // starts out with a focus mark; Tab moves on to the controls.
+    setFocusPolicy(Qt::ClickFocus);
+    setFocus(Qt::OtherFocusReason);
+
     connect(m_content, &ScreenContent::detailsToggled, this, [this](bool open) {
         m_detailsOpen = open;
         refresh();

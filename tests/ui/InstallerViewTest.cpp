@@ -285,6 +285,18 @@ TEST_F(ViewTest, openDetailsStayOpenAcrossScreensAndTheWidgetsSurviveEveryChange
     EXPECT_FALSE(view->content()->detail()->isVisible());
 }
 
+TEST_F(ViewTest, noControlStartsWithTheFocusAndTabReachesThemInOrder)
+{
+    showScreen(InstallerScreen::prerequisite);
+    EXPECT_EQ(QApplication::focusWidget(), view.get());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view->header()->link());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), secondary());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), primary());
+}
+
 TEST_F(ViewTest, copyButtonCopiesTheSummaryAndThenReadsCopied)
 {
     model->setDetail(QStringLiteral("Vexa Zuno 1.0.0 \u00B7 START_FAILED \u00B7 exit -1"));
