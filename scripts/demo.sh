@@ -45,9 +45,14 @@ if [[ "$(uname -s)" == Darwin && -d /Applications/Codex.app ]]; then
 fi
 echo "Starting the installer; close its window to end the demo."
 
+runtime=${XDG_RUNTIME_DIR:-}
+if [[ -z $runtime ]]; then
+    runtime="$home/.runtime"
+    mkdir -m 700 "$runtime"
+fi
 status=0
 env HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
-    XDG_CACHE_HOME="$home/.cache" "$app" || status=$?
+    XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$runtime" "$app" || status=$?
 
 echo
 if [[ -d $dest ]]; then
