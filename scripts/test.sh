@@ -12,8 +12,8 @@ werror=OFF
 jobs=$(getconf _NPROCESSORS_ONLN 2>/dev/null || echo 2)
 export CTEST_PARALLEL_LEVEL=$jobs
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+export ASAN_OPTIONS=detect_leaks=1
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$PWD/tests/tsan.supp"
 
 step() { printf '\n== %s\n' "$*"; }
 
