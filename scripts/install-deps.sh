@@ -14,7 +14,7 @@ fi
 packages=(build-essential cmake ninja-build clang libclang-rt-14-dev
           qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxkbcommon-dev
           nlohmann-json3-dev libgtest-dev libbenchmark-dev
-          xvfb xauth x11-utils xdotool fonts-dejavu-core)
+          xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -17,23 +17,31 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumen
 
 step() { printf '\n== %s\n' "$*"; }
 
+# Homebrew's Qt and LLVM (Apple's clang has no libFuzzer) on macOS.
+extra=()
+fuzz_compiler=()
+if [[ "$(uname -s)" == Darwin ]]; then
+    extra=(-DCMAKE_PREFIX_PATH="$(brew --prefix qt);$(brew --prefix nlohmann-json);$(brew --prefix googletest)")
+    fuzz_compiler=(-DCMAKE_CXX_COMPILER="$(brew --prefix llvm)/bin/clang++")
+fi
+
 step "debug build and tests"
-cmake --preset dev -DZUNO_WERROR=$werror >/dev/null
+cmake --preset dev -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} >/dev/null
 cmake --build --preset dev -j "$jobs"
 ctest --preset dev
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake --preset asan -DZUNO_WERROR=$werror >/dev/null
+cmake --preset asan -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} >/dev/null
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan
 
 step "ThreadSanitizer (tests labelled tsan)"
-cmake --preset tsan -DZUNO_WERROR=$werror >/dev/null
+cmake --preset tsan -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} >/dev/null
 cmake --build --preset tsan -j "$jobs"
 ctest --preset tsan
 
 step "fuzzing the transcript (short run)"
-cmake --preset fuzz -DZUNO_WERROR=$werror >/dev/null
+cmake --preset fuzz -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} ${fuzz_compiler[@]+"${fuzz_compiler[@]}"} >/dev/null
 cmake --build --preset fuzz -j "$jobs" --target zuno_fuzz_transcript
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
