@@ -30,7 +30,7 @@ NoticeBox::NoticeBox(QWidget* parent)
     setSizePolicy(policy);
 }
 
-void NoticeBox::show(const QString& message, bool warning)
+void NoticeBox::setNotice(const QString& message, bool warning)
 {
     setAccessibleName(message);
     if (message != m_message || warning != m_warning) {

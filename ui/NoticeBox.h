@@ -14,8 +14,8 @@ class NoticeBox : public QWidget {
 public:
     explicit NoticeBox(QWidget* parent = nullptr);
 
-    void show(const QString& message, bool warning);
-    using QWidget::show;
+    // Sets the message and look, and shows the box.
+    void setNotice(const QString& message, bool warning);
 
     QString message() const { return m_message; }
     bool warning() const { return m_warning; }

@@ -101,13 +101,13 @@ void ScreenContent::refresh(const InstallerModel& model, bool detailsOpen)
 
     switch (screen) {
     case InstallerScreen::ready:
-        m_notice->show(text("readyNotice"), false);
+        m_notice->setNotice(text("readyNotice"), false);
         break;
     case InstallerScreen::prerequisite:
-        m_notice->show(text("prerequisiteNotice"), true);
+        m_notice->setNotice(text("prerequisiteNotice"), true);
         break;
     case InstallerScreen::error:
-        m_notice->show(text("errorNotice"), true);
+        m_notice->setNotice(text("errorNotice"), true);
         break;
     default:
         m_notice->hide();

@@ -165,7 +165,7 @@ TEST_F(ViewTest, wrappingPiecesGrowInsteadOfOverflowing)
 {
     const QString longText = QStringLiteral("A message long enough to need several lines in a narrow column of the window");
     NoticeBox notice;
-    notice.show(longText, true);
+    notice.setNotice(longText, true);
     StepRow step;
     step.setStep(longText, QStringLiteral("1"));
     TextBlock block;
