@@ -13,32 +13,36 @@ extern char** environ;
 
 namespace ZunoInstaller::Bench {
 
-std::uint64_t spawnAndDiscard(const std::filesystem::path& package)
+namespace {
+
+// Starts `program` with standard output on a pipe, hands every chunk read
+// from it to `sink` (buffer, count), then waits for the exit. Returns false
+// when the program could not be started.
+template <class Sink>
+bool spawnReading(const char* program, std::vector<std::string> arguments, std::size_t chunkBytes, Sink sink)
 {
     int ends[2];
     if (::pipe(ends) != 0)
-        return 0;
+        return false;
     ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
     ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    const std::string script = (package / "Install.command").native();
-    std::string sh = "/bin/sh";
-    std::string headless = "--headless";
-    std::string scriptArgument = script;
-    char* argv[] = {sh.data(), scriptArgument.data(), headless.data(), nullptr};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int failed = posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ);
+    const int failed = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(ends[1]);
-    std::uint64_t total = 0;
     if (failed == 0) {
-        static std::vector<char> buffer(64 * 1024);
+        std::vector<char> buffer(chunkBytes);
         for (;;) {
             const ssize_t count = ::read(ends[0], buffer.data(), buffer.size());
             if (count > 0)
-                total += static_cast<std::uint64_t>(count);
+                sink(buffer.data(), static_cast<std::size_t>(count));
             else if (count == 0 || errno != EINTR)
                 break;
         }
@@ -49,6 +53,16 @@ std::uint64_t spawnAndDiscard(const std::filesystem::path& package)
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }
+    return failed == 0;
+}
+
+} // namespace
+
+std::uint64_t spawnAndDiscard(const std::filesystem::path& package)
+{
+    std::uint64_t total = 0;
+    spawnReading("/bin/sh", {"/bin/sh", (package / "Install.command").native(), "--headless"}, 64 * 1024,
+                 [&total](const char*, std::size_t count) { total += count; });
     return total;
 }
 
@@ -65,38 +79,9 @@ std::uint64_t peakResidentKiB()
 
 std::string outputOf(const std::string& program, const std::vector<std::string>& arguments)
 {
-    int ends[2];
-    if (::pipe(ends) != 0)
-        return {};
-    ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
-    ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    std::vector<std::string> copies = arguments;
-    std::vector<char*> argv;
-    for (std::string& argument : copies)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(ends[1]);
     std::string output;
-    char buffer[4096];
-    while (failed == 0) {
-        const ssize_t count = ::read(ends[0], buffer, sizeof buffer);
-        if (count > 0)
-            output.append(buffer, static_cast<std::size_t>(count));
-        else if (count == 0 || errno != EINTR)
-            break;
-    }
-    ::close(ends[0]);
-    if (failed == 0) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
+    spawnReading(program.c_str(), arguments, 4096,
+                 [&output](const char* data, std::size_t count) { output.append(data, count); });
     return output;
 }
 
