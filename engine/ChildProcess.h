@@ -15,7 +15,8 @@ inline constexpr std::int32_t unknownExitStatus = -2;
 
 // One child process with its standard output on a pipe that the parent reads.
 // The child gets standard input inherited, standard error on the null device,
-// no other descriptor, default signal dispositions and an empty signal mask.
+// no other descriptor, default signal dispositions, an empty signal mask and a
+// process group of its own, so that whatever it signals with `kill 0` stays there.
 class ChildProcess {
 public:
     ChildProcess() = default;
