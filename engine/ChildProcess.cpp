@@ -219,4 +219,13 @@ std::int32_t ChildProcess::wait()
     }
 }
 
+bool useDefaultChildSignal()
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_NOCLDWAIT
+    return ::sigaction(SIGCHLD, &action, nullptr) == 0;
+}
+
 } // namespace ZunoInstaller
