@@ -1,15 +1,19 @@
 #include "platform/Bundle.h"
 
 #include "platform/InfoPlist.h"
+#include "platform/RegularFile.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+
+#include <system_error>
+#include <vector>
 
 #if defined(__APPLE__)
+#include <climits>
+#include <cstdlib>
 #include <mach-o/dyld.h>
-#include <vector>
+#else
+#include <unistd.h>
 #endif
 
 namespace ZunoInstaller {
@@ -19,53 +23,61 @@ namespace {
 // An Info.plist is a few kilobytes; anything this large is not one of ours.
 constexpr qint64 maxInfoPlistSize = 4 * 1024 * 1024;
 
-std::optional<QHash<QString, QString>> readInfoPlist(const QString& path)
+// The running executable, symbolic links resolved; empty when unknown.
+std::filesystem::path executablePath()
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxInfoPlistSize)
-        return std::nullopt;
-    const QByteArray data = file.read(maxInfoPlistSize + 1);
-    if (data.size() > maxInfoPlistSize)
-        return std::nullopt;
-    return parseInfoStrings(data);
-}
-
-QString executableDirectory()
-{
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
 #if defined(__APPLE__)
     uint32_t size = 0;
     _NSGetExecutablePath(nullptr, &size);
     std::vector<char> buffer(size + 1, '\0');
-    if (_NSGetExecutablePath(buffer.data(), &size) == 0)
-        return QFileInfo(QFileInfo(QString::fromUtf8(buffer.data())).canonicalFilePath()).absolutePath();
+    if (_NSGetExecutablePath(buffer.data(), &size) != 0)
+        return {};
+    char resolved[PATH_MAX];
+    if (::realpath(buffer.data(), resolved) == nullptr)
+        return {};
+    return std::filesystem::path(resolved);
 #else
-    const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    if (!exe.isEmpty())
-        return QFileInfo(exe).absolutePath();
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0)
+            return {};
+        if (static_cast<std::size_t>(length) < buffer.size())
+            return std::filesystem::path(std::string(buffer.data(), static_cast<std::size_t>(length)));
+        buffer.resize(buffer.size() * 2); // possibly cut short: try a larger buffer
+    }
 #endif
-    return QDir::currentPath();
 }
 
 } // namespace
 
-Bundle::Bundle(const QString& bundlePath)
-    : m_path(bundlePath)
+Bundle::Bundle(std::filesystem::path bundlePath)
+    : m_path(std::move(bundlePath))
     , m_info(std::make_shared<InfoCache>())
+{
+}
+
+Bundle::Bundle(const QString& bundlePath)
+    : Bundle(std::filesystem::path(QFile::encodeName(bundlePath).toStdString()))
 {
 }
 
 Bundle Bundle::main()
 {
     // The executable lives in <bundle>/Contents/MacOS.
-    return Bundle(QDir::cleanPath(executableDirectory() + QStringLiteral("/../..")));
+    const std::filesystem::path executable = executablePath();
+    if (executable.empty())
+        return Bundle(std::filesystem::path());
+    return Bundle(executable.parent_path().parent_path().parent_path());
 }
 
 std::optional<QString> Bundle::infoString(const QString& key) const
 {
     std::call_once(m_info->once, [this] {
-        m_info->strings = readInfoPlist(QDir(m_path).filePath(QStringLiteral("Contents/Info.plist")));
+        if (m_path.empty())
+            return;
+        if (const auto data = readRegularFile(m_path / "Contents" / "Info.plist", maxInfoPlistSize))
+            m_info->strings = parseInfoStrings(*data);
     });
     if (!m_info->strings)
         return std::nullopt;
@@ -75,21 +87,24 @@ std::optional<QString> Bundle::infoString(const QString& key) const
     return *it;
 }
 
-QString Bundle::resourcePath() const
+std::filesystem::path Bundle::resourcePath() const
 {
-    return QDir(m_path).filePath(QStringLiteral("Contents/Resources"));
+    if (m_path.empty())
+        return {};
+    return m_path / "Contents" / "Resources";
 }
 
-std::optional<QString> Bundle::pathForResource(const QString& name, const QString& type) const
+std::optional<std::filesystem::path> Bundle::pathForResource(const QString& name, const QString& type) const
 {
     // A resource is a direct child of the resource directory, never a path.
-    if (name.isEmpty() || name.contains(u'/') || type.contains(u'/'))
+    if (m_path.empty() || name.isEmpty() || name.contains(u'/') || type.contains(u'/'))
         return std::nullopt;
     const QString fileName = type.isEmpty() ? name : name + u'.' + type;
-    if (fileName == u"." || fileName == u"..")
+    if (fileName == u"." || fileName == u".." || fileName.contains(QChar(u'\0')))
         return std::nullopt;
-    const QString path = QDir(resourcePath()).filePath(fileName);
-    if (!QFileInfo::exists(path))
+    std::filesystem::path path = resourcePath() / QFile::encodeName(fileName).toStdString();
+    std::error_code error;
+    if (!std::filesystem::exists(path, error))
         return std::nullopt;
     return path;
 }

@@ -6,6 +6,8 @@
 # install:      a home with a stand-in Codex app; Return installs the sample
 #               payload, the window grows to the complete screen, Return (done) quits.
 # install-sigchld-ignored: the same, started by a launcher that ignores SIGCHLD.
+# install-non-utf8: the same, from a copy of the bundle under a folder whose
+#               name is not UTF-8; the window title is a text, not its key.
 # prerequisite: a home without it; the window shows the 374-high prerequisite
 #               screen, Return opens the download page and installs nothing,
 #               Ctrl+Q quits.
@@ -16,7 +18,7 @@ mode=${1-}
 app=${2-}
 source_dir=${3-}
 shots=${4-}
-case $mode in install | install-sigchld-ignored | prerequisite) ;; *) echo "usage: $0 <mode> <app> <source dir> [<shots>]" >&2; exit 2 ;; esac
+case $mode in install | install-sigchld-ignored | install-non-utf8 | prerequisite) ;; *) echo "usage: $0 <mode> <app> <source dir> [<shots>]" >&2; exit 2 ;; esac
 [ -x "$app" ] || { echo "no executable at $app" >&2; exit 2; }
 # 77: skipped where there is no X server to start (macOS, a bare container).
 for tool in Xvfb xdotool bash; do
@@ -82,6 +84,13 @@ install-sigchld-ignored)
     set -- "$work/ignore-sigchld" "$app"
     shots=
     ;;
+install-non-utf8)
+    bundle=$(cd "$(dirname "$app")/../.." && pwd)
+    odd="$work/$(printf 'caf\351 \377')"
+    mkdir -p "$odd" && cp -R "$bundle" "$odd/" || die "cannot copy the bundle"
+    set -- "$odd/$(basename "$bundle")/Contents/MacOS/$(basename "$app")"
+    shots=
+    ;;
 esac
 if [ "$mode" != prerequisite ]; then
     sh "$source_dir/tools/make-standin-codex.sh" "$home" >/dev/null || die "cannot make the stand-in Codex app"
@@ -143,6 +152,10 @@ surface() {
 sleep 0.5
 
 wait_for 5 surface || fail "the window's surface is not #20241E: $pixel"
+
+# Found through the bundle's string table, wherever the bundle lies.
+title=$(xdotool getwindowname "$window")
+[ -n "$title" ] && [ "$title" != appTitle ] || fail "window title '$title' is not a text from the string table"
 
 if [ "$mode" != prerequisite ]; then
     shoot e2e-ready
