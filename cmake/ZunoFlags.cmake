@@ -27,3 +27,11 @@ if(ZUNO_FUZZ)
     # own files: libFuzzer is otherwise blind inside the libraries.
     target_compile_options(zuno_flags INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-fsanitize=fuzzer-no-link>)
 endif()
+
+# zuno_fuzzer(<name> <source> <library>...): a libFuzzer program.
+function(zuno_fuzzer name source)
+    add_executable(${name} ${source})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${ARGN})
+endfunction()
