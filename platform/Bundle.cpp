@@ -9,7 +9,6 @@
 #include <vector>
 
 #if defined(__APPLE__)
-#include <climits>
 #include <cstdlib>
 #include <mach-o/dyld.h>
 #else
@@ -32,10 +31,12 @@ std::filesystem::path executablePath()
     std::vector<char> buffer(size + 1, '\0');
     if (_NSGetExecutablePath(buffer.data(), &size) != 0)
         return {};
-    char resolved[PATH_MAX];
-    if (::realpath(buffer.data(), resolved) == nullptr)
+    char* const resolved = ::realpath(buffer.data(), nullptr);
+    if (resolved == nullptr)
         return {};
-    return std::filesystem::path(resolved);
+    std::filesystem::path path(resolved);
+    std::free(resolved);
+    return path;
 #else
     std::vector<char> buffer(256);
     for (;;) {
