@@ -21,3 +21,17 @@ if(ZUNO_SANITIZE)
     target_compile_options(zuno_flags INTERFACE -fsanitize=${_zuno_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     target_link_options(zuno_flags INTERFACE -fsanitize=${_zuno_san})
 endif()
+
+if(ZUNO_FUZZ)
+    # Coverage feedback from the code under test, not only from the fuzzers'
+    # own files: libFuzzer is otherwise blind inside the libraries.
+    target_compile_options(zuno_flags INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-fsanitize=fuzzer-no-link>)
+endif()
+
+# zuno_fuzzer(<name> <source> <library>...): a libFuzzer program.
+function(zuno_fuzzer name source)
+    add_executable(${name} ${source})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${ARGN})
+endfunction()

@@ -1,10 +1,10 @@
 #include "copy/StringTable.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "platform/RegularFile.h"
+
 #include <QStringDecoder>
 
+#include <system_error>
 #include <utility>
 
 namespace ZunoInstaller {
@@ -212,17 +212,14 @@ private:
 
 } // namespace
 
-std::optional<StringTable> StringTable::open(const QString& lprojPath)
+std::optional<StringTable> StringTable::open(const std::filesystem::path& lprojPath)
 {
-    if (!QFileInfo(lprojPath).isDir())
+    std::error_code error;
+    if (!std::filesystem::is_directory(lprojPath, error))
         return std::nullopt;
-    QFile file(QDir(lprojPath).filePath(QStringLiteral("Localizable.strings")));
-    if (!file.open(QIODevice::ReadOnly))
-        return StringTable();
-    const QByteArray data = file.read(maxTableSize + 1);
-    if (data.size() > maxTableSize)
-        return StringTable();
-    auto entries = parse(data);
+    // Missing, not a regular file, too large or unreadable: no entries.
+    const auto data = readRegularFile(lprojPath / "Localizable.strings", maxTableSize);
+    auto entries = data ? parse(*data) : std::nullopt;
     return StringTable(entries ? std::move(*entries) : QHash<QString, QString>());
 }
 

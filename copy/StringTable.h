@@ -4,12 +4,14 @@
 #include <QHash>
 #include <QString>
 
+#include <filesystem>
 #include <optional>
 
 namespace ZunoInstaller {
 
 // One language folder's default string table (Localizable.strings), read once.
-// A folder whose table is missing or cannot be parsed opens with no entries.
+// A folder whose table is missing, not a regular file, or cannot be parsed
+// opens with no entries.
 //
 // The accepted format, a strict subset of Apple's strings files:
 // - encoding: UTF-8, with or without a byte order mark; UTF-16 only with a
@@ -27,7 +29,7 @@ namespace ZunoInstaller {
 class StringTable {
 public:
     // none when the folder does not exist.
-    static std::optional<StringTable> open(const QString& lprojPath);
+    static std::optional<StringTable> open(const std::filesystem::path& lprojPath);
     // none when the data is not a valid table.
     static std::optional<QHash<QString, QString>> parse(const QByteArray& data);
 

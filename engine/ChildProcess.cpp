@@ -94,7 +94,9 @@ bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::s
     if (!files.ready || !attributes.ready)
         return false;
     posix_spawn_file_actions_t* actions = &files.actions;
-    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    // A process group of its own (group 0: the child's pid), so that `kill 0`
+    // in the child, or a signal to its group, never reaches the installer.
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP;
 #ifdef __APPLE__
     // Everything not named by a file action is closed; standard input is kept.
     flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
@@ -115,6 +117,7 @@ bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::s
     sigfillset(&allSignals);
     sigemptyset(&noSignals);
     return posix_spawnattr_setflags(&attributes.attributes, flags) == 0 &&
+           posix_spawnattr_setpgroup(&attributes.attributes, 0) == 0 &&
            posix_spawnattr_setsigdefault(&attributes.attributes, &allSignals) == 0 &&
            posix_spawnattr_setsigmask(&attributes.attributes, &noSignals) == 0;
 }
@@ -214,6 +217,15 @@ std::int32_t ChildProcess::wait()
         pid_ = -1;
         return unknownExitStatus;
     }
+}
+
+bool useDefaultChildSignal()
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_NOCLDWAIT
+    return ::sigaction(SIGCHLD, &action, nullptr) == 0;
 }
 
 } // namespace ZunoInstaller

@@ -15,7 +15,13 @@ inline constexpr std::int32_t unknownExitStatus = -2;
 
 // One child process with its standard output on a pipe that the parent reads.
 // The child gets standard input inherited, standard error on the null device,
-// no other descriptor, default signal dispositions and an empty signal mask.
+// no other descriptor, default signal dispositions, an empty signal mask and a
+// process group of its own, so that whatever it signals with `kill 0` stays there.
+//
+// wait() needs SIGCHLD at its default disposition (or with a handler that
+// reaps no one else's children) and SA_NOCLDWAIT off: otherwise the system
+// reaps the child itself and its status is lost. useDefaultChildSignal()
+// sets that up; a program calls it once at start, before any child runs.
 class ChildProcess {
 public:
     ChildProcess() = default;
@@ -43,5 +49,10 @@ private:
     pid_t pid_ = -1;
     int output_ = -1;
 };
+
+// Sets SIGCHLD back to its default disposition, without SA_NOCLDWAIT, whatever
+// the launcher left: an inherited SIG_IGN would make every wait() fail.
+// false if the system refused (it does not for SIGCHLD).
+bool useDefaultChildSignal();
 
 } // namespace ZunoInstaller

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the debug build, the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, the ThreadSanitizer run of the threaded
-# tests, and a short fuzz run of the transcript.
+# tests, and short fuzz runs of the transcript, the string table parser and
+# the Info.plist reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,5 +49,14 @@ trap 'rm -rf "$corpus"' EXIT
 cp engine/fuzz/corpus/* "$corpus"/
 build/fuzz/engine/zuno_fuzz_transcript -max_total_time="${ZUNO_FUZZ_SECONDS:-20}" -max_len=8192 \
     -print_final_stats=1 "$corpus"
+
+step "fuzzing the string table parser and the Info.plist reader (short runs)"
+cmake --build --preset fuzz -j "$jobs" --target zuno_fuzz_string_table zuno_fuzz_info_plist
+for fuzzer in copy/string_table platform/info_plist; do
+    seeds=build/fuzz/corpus-${fuzzer#*/}
+    rm -rf "$seeds" && mkdir -p "$seeds" && cp "${fuzzer%/*}"/fuzz/corpus/* "$seeds"/
+    "build/fuzz/${fuzzer%/*}/zuno_fuzz_${fuzzer#*/}" -max_total_time="${ZUNO_FUZZ_SECONDS:-15}" -max_len=8192 -artifact_prefix=build/fuzz/ \
+        -print_final_stats=1 "$seeds"
+done
 
 step "all tests passed"

@@ -1,6 +1,5 @@
 #include "state/InstallerModel.h"
 
-#include <QFile>
 #include <QThread>
 
 #include <array>
@@ -29,11 +28,6 @@ void registerMetaTypes()
     (void)registered;
 }
 
-std::filesystem::path toPath(const QString& path)
-{
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
 } // namespace
 
 QString rawValue(InstallerScreen screen)
@@ -57,7 +51,8 @@ std::optional<InstallerScreen> installerScreen(const QString& rawValue)
 InstallerModel::InstallerModel(const Bundle& bundle, const std::filesystem::path& home, QObject* parent)
     : QObject(parent),
       m_version(bundle.infoString(QStringLiteral("CFBundleShortVersionString")).value_or(QString(QChar(0x2014)))),
-      m_package(toPath(bundle.resourcePath()) / "payload"),
+      // No resource folder, no payload: a run then fails to start.
+      m_package(bundle.resourcePath().empty() ? std::filesystem::path() : bundle.resourcePath() / "payload"),
       m_home(home)
 {
     registerMetaTypes();

@@ -1,10 +1,13 @@
 #!/bin/sh
 # End-to-end runs of the built installer under a private Xvfb.
 #
-#   e2e.sh install|prerequisite <ZunoInstaller executable> <source dir> [<screenshot dir>]
+#   e2e.sh <mode> <ZunoInstaller executable> <source dir> [<screenshot dir>]
 #
 # install:      a home with a stand-in Codex app; Return installs the sample
 #               payload, the window grows to the complete screen, Return (done) quits.
+# install-sigchld-ignored: the same, started by a launcher that ignores SIGCHLD.
+# install-non-utf8: the same, from a copy of the bundle under a folder whose
+#               name is not UTF-8; the window title is a text, not its key.
 # prerequisite: a home without it; the window shows the 374-high prerequisite
 #               screen, Return opens the download page and installs nothing,
 #               Ctrl+Q quits.
@@ -15,10 +18,10 @@ mode=${1-}
 app=${2-}
 source_dir=${3-}
 shots=${4-}
-case $mode in install | prerequisite) ;; *) echo "usage: $0 install|prerequisite <app> <source dir> [<shots>]" >&2; exit 2 ;; esac
+case $mode in install | install-sigchld-ignored | install-non-utf8 | prerequisite) ;; *) echo "usage: $0 <mode> <app> <source dir> [<shots>]" >&2; exit 2 ;; esac
 [ -x "$app" ] || { echo "no executable at $app" >&2; exit 2; }
 # 77: skipped where there is no X server to start (macOS, a bare container).
-for tool in Xvfb xdotool; do
+for tool in Xvfb xdotool bash; do
     command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed" >&2; exit 77; }
 done
 [ -d /proc/self ] || { echo "skipped: needs /proc" >&2; exit 77; }
@@ -67,7 +70,29 @@ export DISPLAY
 # --- the home the installer sees --------------------------------------------
 home="$work/home"
 mkdir -p "$home" "$work/bin"
-if [ "$mode" = install ]; then
+# How the installer is started: directly, or through a launcher that ignores
+# SIGCHLD (bash hands an ignored signal on across exec; dash does not).
+# The variants show the same screens as install and take no screenshots.
+set -- "$app"
+case $mode in
+install-sigchld-ignored)
+    printf '#!/bin/bash\ntrap "" CHLD\nexec "$@"\n' >"$work/ignore-sigchld"
+    chmod 755 "$work/ignore-sigchld"
+    # SIGCHLD is signal 17: bit 16 of the mask, the fifth hex digit from the right.
+    "$work/ignore-sigchld" grep -q '^SigIgn:.*[13579bdf]....$' /proc/self/status ||
+        die "the launcher does not hand on an ignored SIGCHLD"
+    set -- "$work/ignore-sigchld" "$app"
+    shots=
+    ;;
+install-non-utf8)
+    bundle=$(cd "$(dirname "$app")/../.." && pwd)
+    odd="$work/$(printf 'caf\351 \377')"
+    mkdir -p "$odd" && cp -R "$bundle" "$odd/" || die "cannot copy the bundle"
+    set -- "$odd/$(basename "$bundle")/Contents/MacOS/$(basename "$app")"
+    shots=
+    ;;
+esac
+if [ "$mode" != prerequisite ]; then
     sh "$source_dir/tools/make-standin-codex.sh" "$home" >/dev/null || die "cannot make the stand-in Codex app"
 fi
 # The download page must not reach a real browser: record what would be opened.
@@ -87,7 +112,7 @@ LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan.s
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0"
 export LSAN_OPTIONS ASAN_OPTIONS
 HOME=$home XDG_DATA_HOME=$data XDG_RUNTIME_DIR="$work/runtime" PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb \
-    BROWSER="$work/bin/xdg-open" timeout -s KILL 110 "$app" >"$work/app.log" 2>&1 &
+    BROWSER="$work/bin/xdg-open" timeout -s KILL 110 "$@" >"$work/app.log" 2>&1 &
 app_pid=$! # the timeout process: it lives as long as the installer and passes on its status
 
 # The only client of this X server: its one visible window is the installer's.
@@ -128,7 +153,11 @@ sleep 0.5
 
 wait_for 5 surface || fail "the window's surface is not #20241E: $pixel"
 
-if [ "$mode" = install ]; then
+# Found through the bundle's string table, wherever the bundle lies.
+title=$(xdotool getwindowname "$window")
+[ -n "$title" ] && [ "$title" != appTitle ] || fail "window title '$title' is not a text from the string table"
+
+if [ "$mode" != prerequisite ]; then
     shoot e2e-ready
     press Return
     wait_for 30 '[ -f "$dest/manifest.json" ]' || die "the payload did not arrive in $dest"

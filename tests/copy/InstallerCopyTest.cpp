@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ZunoInstaller;
 
 namespace {
@@ -140,6 +145,25 @@ TEST(CopyProcessWide, BuiltOnceWithAbsoluteAddresses)
         EXPECT_TRUE(url.scheme() == u"https" || url.scheme() == u"http");
         EXPECT_FALSE(url.host().isEmpty());
     }
+}
+
+TEST(CopyResources, FoundUnderAFolderThatIsNotUtf8AndNeverWaitingOnAFifo)
+{
+    QTemporaryDir dir;
+    const std::filesystem::path odd =
+        std::filesystem::path(QFile::encodeName(dir.path()).toStdString()) / "\xFF\xFE bundle";
+    const std::filesystem::path resources = odd / "Contents" / "Resources";
+    std::filesystem::create_directories(resources / "en.lproj");
+    std::filesystem::create_directories(resources / "tr.lproj");
+    std::ofstream(resources / "en.lproj" / "Localizable.strings") << "\"quit\" = \"Leave\";";
+    ASSERT_EQ(::mkfifo((resources / "tr.lproj" / "Localizable.strings").c_str(), 0600), 0);
+
+    ::alarm(10); // a table read that waits for a writer ends the test here
+    const InstallerCopy copy(list({"tr"}), Bundle(odd));
+    ::alarm(0);
+    ASSERT_TRUE(copy.selected && copy.english);
+    EXPECT_TRUE(copy.selected->entries().isEmpty());
+    EXPECT_EQ(copy.text(u("quit")), u("Leave"));
 }
 
 TEST(CopyProcessWide, ReplacementTakesOverAndKeepsEarlierReferencesAlive)

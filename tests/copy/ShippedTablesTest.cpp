@@ -68,8 +68,9 @@ TEST(ShippedBundle, TurkishFirstReadsTheTurkishTable)
     const Bundle bundle(qEnvironmentVariable("ZUNO_TEST_BUNDLE"));
     const InstallerCopy turkish(QStringList{QStringLiteral("tr-TR")}, bundle);
     const InstallerCopy english(QStringList{QStringLiteral("en-GB")}, bundle);
-    const auto tr = readTable(bundle.resourcePath(), "tr");
-    const auto en = readTable(bundle.resourcePath(), "en");
+    const QString resources = QFile::decodeName(bundle.resourcePath().c_str());
+    const auto tr = readTable(resources, "tr");
+    const auto en = readTable(resources, "en");
     for (const QString& key : allKeys) {
         EXPECT_EQ(turkish.text(key), tr.value(key)) << key.toStdString();
         EXPECT_EQ(english.text(key), en.value(key)) << key.toStdString();

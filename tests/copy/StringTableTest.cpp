@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <filesystem>
+
 using namespace ZunoInstaller;
 
 namespace {
@@ -134,10 +136,11 @@ TEST(StringTableOpen, FolderAndFileStates)
 {
     QTemporaryDir dir;
     const QString lproj = dir.filePath(QStringLiteral("tr.lproj"));
-    EXPECT_FALSE(StringTable::open(lproj)); // no folder
+    const std::filesystem::path path(QFile::encodeName(lproj).toStdString());
+    EXPECT_FALSE(StringTable::open(path)); // no folder
 
     QDir().mkpath(lproj);
-    const auto empty = StringTable::open(lproj); // folder without a table
+    const auto empty = StringTable::open(path); // folder without a table
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->entries().isEmpty());
 
@@ -145,14 +148,14 @@ TEST(StringTableOpen, FolderAndFileStates)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("\"k\" = \"v\"; \"broken\" = ");
     file.close();
-    const auto broken = StringTable::open(lproj);
+    const auto broken = StringTable::open(path);
     ASSERT_TRUE(broken);
     EXPECT_TRUE(broken->entries().isEmpty());
 
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("\"k\" = \"v\";");
     file.close();
-    EXPECT_EQ(StringTable::open(lproj)->entries(), (Entries{{u("k"), u("v")}}));
+    EXPECT_EQ(StringTable::open(path)->entries(), (Entries{{u("k"), u("v")}}));
 }
 
 TEST(StringTableLookup, DefaultsAndTheEmptyDefaultRule)

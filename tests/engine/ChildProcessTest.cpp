@@ -62,6 +62,26 @@ TEST(ChildProcess, ChildStartsWithAnEmptySignalMaskAndNoIgnoredSignals)
     EXPECT_EQ(ignoredMask & 0x7fffffffULL, 0u) << status;
 }
 
+TEST(ChildProcess, StatusIsKnownOnlyOnceAnIgnoredSigchldIsReset)
+{
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGCHLD, &ignore, &previous);
+    const auto statusOfExit3 = [] {
+        ChildProcess child;
+        if (!child.start("/bin/sh", {"sh", "-c", "exit 3"}, "/", currentEnvironment()))
+            return -100;
+        outputOf(child);
+        return child.wait();
+    };
+    // Inherited from a launcher: the system reaps the child, its status is gone.
+    EXPECT_EQ(statusOfExit3(), unknownExitStatus);
+    EXPECT_TRUE(useDefaultChildSignal());
+    EXPECT_EQ(statusOfExit3(), 3);
+    ::sigaction(SIGCHLD, &previous, nullptr);
+}
+
 TEST(ChildProcess, ReportsAFailureToStartAndCanBeWaitedForAnyway)
 {
     ChildProcess child;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sstream>
@@ -212,6 +214,32 @@ TEST_F(InstallerRunnerContract, RunsOnTwoThreadsDoNotHoldEachOthersPipes)
     EXPECT_EQ(first.result, (InstallResult{true, "OK", 0}));
     EXPECT_FALSE(std::filesystem::exists(second / "gave-up"));
     writeFile(second / "release", "");
+}
+
+volatile std::sig_atomic_t terminated = 0;
+
+TEST_F(InstallerRunnerContract, ScriptSignalsOnlyItsOwnProcessGroup)
+{
+    // Had the script our group, `kill 0` would also reach the test runner
+    // that started us: lead a group of our own, and count what arrives here.
+    ::setpgid(0, 0);
+    struct sigaction count {};
+    struct sigaction previous {};
+    count.sa_handler = [](int) { terminated = 1; };
+    ::sigaction(SIGTERM, &count, &previous);
+
+    // The common clean-up idiom ends the background job and the script itself:
+    // a run that ends by a signal is no success, however perfect its output.
+    writeScript("trap 'kill 0' EXIT\nsleep 30 &\n" + chunk("out", perfectOutput));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(run().result, (InstallResult{false, "CHECK_FAILED", SIGTERM}));
+    // Ignoring the signal first keeps the script's own status.
+    writeScript("trap 'trap \"\" TERM; kill 0' EXIT\nsleep 30 &\n" + chunk("out", perfectOutput));
+    EXPECT_EQ(run().result, (InstallResult{true, "OK", 0}));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "the sleepers outlived kill 0";
+
+    ::sigaction(SIGTERM, &previous, nullptr);
+    EXPECT_EQ(terminated, 0);
 }
 
 TEST_F(InstallerRunnerContract, MissingScriptIsShsFailureNotAFailureToStart)

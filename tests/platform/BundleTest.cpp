@@ -7,6 +7,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ZunoInstaller;
 
 namespace {
@@ -76,6 +81,14 @@ TEST_F(BundleTest, UnreadableInfoPlistGivesNoValues)
         EXPECT_EQ(bundleWithInfo(contents).infoString(QStringLiteral("V")), std::nullopt) << contents.toStdString();
 
     EXPECT_EQ(Bundle(dir.filePath(QStringLiteral("nowhere"))).infoString(QStringLiteral("V")), std::nullopt);
+
+    // A FIFO in its place: missing, without waiting for a writer.
+    const QString info = dir.filePath(QStringLiteral("Contents/Info.plist"));
+    ASSERT_TRUE(QFile::remove(info));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(info).constData(), 0600), 0);
+    ::alarm(10);
+    EXPECT_EQ(Bundle(dir.path()).infoString(QStringLiteral("V")), std::nullopt);
+    ::alarm(0);
 }
 
 TEST_F(BundleTest, EntityExpansionIsBounded)
@@ -91,32 +104,49 @@ TEST_F(BundleTest, EntityExpansionIsBounded)
 TEST_F(BundleTest, ResourcesAreDirectChildrenOfTheResourceDirectory)
 {
     const Bundle bundle = bundleWithInfo(plist(""));
-    const QString resources = dir.filePath(QStringLiteral("Contents/Resources"));
-    EXPECT_EQ(QDir::cleanPath(bundle.resourcePath()), QDir::cleanPath(resources));
-    QDir(resources).mkpath(QStringLiteral("en.lproj"));
-    QFile(resources + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
+    const std::filesystem::path resources = bundle.bundlePath() / "Contents" / "Resources";
+    EXPECT_EQ(bundle.resourcePath(), resources);
+    std::filesystem::create_directory(resources / "en.lproj");
+    QFile(dir.filePath(QStringLiteral("Contents/Resources/notes.txt"))).open(QIODevice::WriteOnly);
 
-    EXPECT_EQ(bundle.pathForResource(QStringLiteral("en"), QStringLiteral("lproj")), resources + QStringLiteral("/en.lproj"));
-    EXPECT_EQ(bundle.pathForResource(QStringLiteral("notes"), QStringLiteral("txt")), resources + QStringLiteral("/notes.txt"));
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("en"), QStringLiteral("lproj")), resources / "en.lproj");
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("notes"), QStringLiteral("txt")), resources / "notes.txt");
     EXPECT_EQ(bundle.pathForResource(QStringLiteral("tr"), QStringLiteral("lproj")), std::nullopt);
     EXPECT_EQ(bundle.pathForResource(QStringLiteral("en"), QStringLiteral("txt")), std::nullopt);
     EXPECT_EQ(bundle.pathForResource(QStringLiteral("../Info"), QStringLiteral("plist")), std::nullopt);
     EXPECT_EQ(bundle.pathForResource(QString(), QStringLiteral("lproj")), std::nullopt);
+    // A bundle that could not be located finds nothing, not the current folder's.
+    EXPECT_EQ(Bundle(std::filesystem::path()).resourcePath(), std::filesystem::path());
+    EXPECT_EQ(Bundle(std::filesystem::path()).pathForResource(QStringLiteral("en"), QStringLiteral("lproj")),
+              std::nullopt);
+}
+
+TEST_F(BundleTest, FolderNamesThatAreNotUtf8ReachEveryFile)
+{
+    // Legal on Linux; QString would turn these bytes into U+FFFD.
+    const std::filesystem::path odd = std::filesystem::path(QFile::encodeName(dir.path()).toStdString()) /
+                                      "caf\xE9 \xFF" / "ZunoInstaller.app";
+    std::filesystem::create_directories(odd / "Contents" / "Resources" / "en.lproj");
+    std::ofstream(odd / "Contents" / "Info.plist") << plist("<key>V</key><string>1.4.0</string>").toStdString();
+
+    const Bundle bundle(odd);
+    EXPECT_EQ(bundle.bundlePath(), odd);
+    EXPECT_EQ(bundle.infoString(QStringLiteral("V")), QStringLiteral("1.4.0"));
+    EXPECT_EQ(bundle.pathForResource(QStringLiteral("en"), QStringLiteral("lproj")),
+              odd / "Contents" / "Resources" / "en.lproj");
 }
 
 TEST(BundleMainTest, FoundFromTheExecutableWithAndWithoutAnApplication)
 {
-    const QString withoutApp = Bundle::main().bundlePath();
+    const std::filesystem::path withoutApp = Bundle::main().bundlePath();
     int argc = 1;
     char name[] = "platform_bundle_tests";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    const QString withApp = Bundle::main().bundlePath();
-    EXPECT_EQ(withoutApp, withApp);
+    EXPECT_EQ(Bundle::main().bundlePath(), withoutApp);
     // The executable stands where an app's would: two levels below the bundle folder.
-    const QString relative = QDir(withApp).relativeFilePath(QCoreApplication::applicationFilePath());
-    EXPECT_EQ(relative.count(u'/'), 2) << relative.toStdString();
-    EXPECT_FALSE(relative.startsWith(QStringLiteral(".."))) << relative.toStdString();
+    const std::filesystem::path executable(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+    EXPECT_EQ(executable.parent_path().parent_path().parent_path(), withoutApp);
 }
 
 } // namespace

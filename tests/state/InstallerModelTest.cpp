@@ -65,7 +65,7 @@ TEST_F(InstallerModelTest, VersionFallsBackToEmDashUnlessItIsAString)
     EXPECT_EQ(InstallerModel(withoutKey.bundle(), home.home()).version(), emDash);
     TestBundle number(QStringLiteral("<integer>140</integer>"));
     EXPECT_EQ(InstallerModel(number.bundle(), home.home()).version(), emDash);
-    ASSERT_TRUE(QFile::remove(bundle.bundle().bundlePath() + QStringLiteral("/Contents/Info.plist")));
+    ASSERT_TRUE(std::filesystem::remove(bundle.bundle().bundlePath() / "Contents" / "Info.plist"));
     EXPECT_EQ(InstallerModel(bundle.bundle(), home.home()).version(), emDash);
     // A string is taken as it stands, spaces and all.
     TestBundle spaced(QStringLiteral("<string> 2.0 beta </string>"));

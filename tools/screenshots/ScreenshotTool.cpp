@@ -12,10 +12,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <filesystem>
 #include <functional>
 
 using namespace ZunoInstaller;
@@ -114,9 +116,9 @@ int main(int argc, char** argv)
         QTextStream(stderr) << "usage: zuno_screenshot_tool <ZunoInstaller.app> <output folder>\n";
         return 2;
     }
-    const Bundle bundle(QString::fromLocal8Bit(argv[1]));
+    const Bundle bundle{std::filesystem::path(argv[1])};
     if (!bundle.pathForResource(QStringLiteral("en"), QStringLiteral("lproj"))) {
-        QTextStream(stderr) << "no en.lproj in " << bundle.resourcePath() << '\n';
+        QTextStream(stderr) << "no en.lproj in " << QFile::decodeName(bundle.resourcePath().c_str()) << '\n';
         return 1;
     }
     const QDir out(QString::fromLocal8Bit(argv[2]));
