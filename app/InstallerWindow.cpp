@@ -25,8 +25,15 @@ InstallerWindow::InstallerWindow(InstallerModel& model, std::function<bool()> sh
 
 void InstallerWindow::setContentHeight(int height)
 {
+    // A resize keeps the top-left corner where Qt is concerned; this window
+    // keeps its bottom-left corner instead, so it grows and shrinks at the top.
+    // Before it is first shown it has no place of its own yet.
+    const bool placed = isVisible() && height != this->height();
+    const QPoint bottomLeft = geometry().bottomLeft();
     setFixedSize(contentWidth, height);
     m_content->resize(contentWidth, height);
+    if (placed)
+        setGeometry(QRect(bottomLeft - QPoint(0, height - 1), QSize(contentWidth, height)));
 }
 
 void InstallerWindow::closeEvent(QCloseEvent* event)
