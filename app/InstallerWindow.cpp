@@ -4,17 +4,31 @@
 #include "state/InstallerModel.h"
 #include "ui/InstallerView.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 
 #include <cmath>
+#include <mutex>
 
 namespace ZunoInstaller {
+
+namespace {
+// A plain top-level widget reads as an unnamed container; this one is the frame.
+QAccessibleInterface* accessibleWindow(const QString&, QObject* object)
+{
+    if (auto* window = qobject_cast<InstallerWindow*>(object))
+        return new QAccessibleWidget(window, QAccessible::Window);
+    return nullptr;
+}
+} // namespace
 
 InstallerWindow::InstallerWindow(InstallerModel& model, std::function<bool()> shouldClose, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                           | Qt::WindowMinimizeButtonHint)
     , m_shouldClose(std::move(shouldClose))
 {
+    static std::once_flag once;
+    std::call_once(once, [] { QAccessible::installFactory(&accessibleWindow); });
     // The dark palette also fills the window before the content's first paint.
     setPalette(darkPalette());
     setAutoFillBackground(true);

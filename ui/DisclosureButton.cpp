@@ -1,5 +1,6 @@
 #include "ui/DisclosureButton.h"
 
+#include "ui/AccessibleFactory.h"
 #include "ui/Typography.h"
 
 #include <QFontMetricsF>
@@ -18,6 +19,7 @@ constexpr qreal indicatorGap = 4;
 DisclosureButton::DisclosureButton(QWidget* parent)
     : QAbstractButton(parent)
 {
+    installAccessibleFactory();
     setCheckable(true);
     setFont(systemFont(12));
     setFocusPolicy(Qt::TabFocus);

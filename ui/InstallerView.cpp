@@ -125,6 +125,10 @@ void InstallerView::refresh()
     const ScreenTexts texts = screenTexts(*m_model);
     m_title->setText(installerCopy().text(QString::fromLatin1(texts.title)));
     m_description->setText(installerCopy().text(QString::fromLatin1(texts.description)));
+    // The view holds the focus when the window opens and after Return: named
+    // after the screen, a reader announces each screen as it comes.
+    setAccessibleName(m_title->text());
+    setAccessibleDescription(m_description->text());
     m_content->refresh(*m_model, m_detailsOpen);
     m_footer->refresh();
     setFixedSize(contentWidth, int(std::lround(m_model->contentHeight())));

@@ -1,5 +1,6 @@
 #include "ui/TextBlock.h"
 
+#include "ui/AccessibleFactory.h"
 #include "ui/WrappedText.h"
 
 #include <QEvent>
@@ -12,6 +13,7 @@ namespace ZunoInstaller {
 TextBlock::TextBlock(QWidget* parent)
     : QWidget(parent)
 {
+    installAccessibleFactory();
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
