@@ -58,9 +58,6 @@ void DisclosureButton::paintEvent(QPaintEvent*)
     triangle.closeSubpath();
     painter.fillPath(triangle, ink);
 
-    QFont face = font();
-    face.setUnderline(hasFocus()); // the only sign of keyboard focus
-    painter.setFont(face);
     painter.setPen(ink);
     painter.drawText(QRectF(labelOffset(), 0, width() - labelOffset(), height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());

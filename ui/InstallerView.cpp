@@ -5,13 +5,17 @@
 #include "state/InstallerModel.h"
 #include "ui/AccessibleFactory.h"
 #include "ui/ActionButton.h"
+#include "ui/DisclosureButton.h"
+#include "ui/FocusRing.h"
 #include "ui/Footer.h"
 #include "ui/HeaderRow.h"
+#include "ui/LinkButton.h"
 #include "ui/Palette.h"
 #include "ui/ScreenContent.h"
 #include "ui/TextBlock.h"
 #include "ui/Typography.h"
 
+#include <QLabel>
 #include <QLayout>
 #include <QPainter>
 #include <QShortcut>
@@ -30,6 +34,7 @@ constexpr int titleTop = 21;
 constexpr int titleBottom = 10;
 constexpr int descriptionBottom = 20;
 constexpr int minimumGap = 23;
+constexpr qreal textFocusRadius = 3; // the ring's corners around a link or a text
 
 struct ScreenTexts {
     const char* title;
@@ -106,6 +111,14 @@ InstallerView::InstallerView(InstallerModel* model, QWidget* parent)
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, &InstallerView::activateDefault);
     }
+
+    // Last, so that it is drawn over everything else.
+    m_focusRing = new FocusRing(this);
+    m_focusRing->follow(m_header->link(), textFocusRadius);
+    m_focusRing->follow(m_content->disclosure(), textFocusRadius);
+    m_focusRing->follow(m_content->detail(), textFocusRadius);
+    m_focusRing->follow(m_footer->secondary(), ActionButton::cornerRadius);
+    m_focusRing->follow(m_footer->primary(), ActionButton::cornerRadius);
 
     // The view holds the focus when the window opens, so that no control
     // starts out with a focus mark; Tab moves on to the controls.

@@ -37,9 +37,6 @@ QSize LinkButton::sizeHint() const
 void LinkButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QFont face = font();
-    face.setUnderline(hasFocus()); // the only sign of keyboard focus
-    painter.setFont(face);
     painter.setPen(Palette::secondaryText());
     painter.drawText(QRectF(rect()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
 }

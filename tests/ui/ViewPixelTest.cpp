@@ -1,11 +1,14 @@
 #include "ViewFixture.h"
 
+#include "ui/DisclosureButton.h"
+#include "ui/FocusRing.h"
 #include "ui/HeaderRow.h"
 #include "ui/LinkButton.h"
 #include "ui/NoticeBox.h"
 #include "ui/TextBlock.h"
 
 #include <QImage>
+#include <QLabel>
 
 namespace ZunoInstaller {
 
@@ -141,6 +144,43 @@ TEST_F(ViewPixels, plainNoticeUsesTheGreenLook)
     EXPECT_NEAR(edge.red(), 0.25 * accent.red() + 0.75 * under.red(), 1.5);
     EXPECT_NEAR(edge.green(), 0.25 * accent.green() + 0.75 * under.green(), 1.5);
     EXPECT_NEAR(edge.blue(), 0.25 * accent.blue() + 0.75 * under.blue(), 1.5);
+}
+
+TEST_F(ViewPixels, keyboardFocusIsRingedInAccentAndAClickIsNot)
+{
+    const QRgb accent = qRgb(0xC4, 0xDB, 0xA0);
+    model->setDetail(QStringLiteral("Vexa Zuno 1.0.0 \u00B7 INSTALL_FAILED \u00B7 exit 3"));
+    showScreen(InstallerScreen::error);
+    view->content()->disclosure()->click();
+    settle();
+    // The ring's inner row or column of pixels, clear of the control, at the middle of each side.
+    const auto ringed = [this, accent](const QImage& image, const QWidget* control) {
+        const QRect box(control->mapTo(view.get(), control->contentsRect().topLeft()), control->contentsRect().size());
+        const int out = FocusRing::gap + 1;
+        for (const QPoint p : {QPoint(box.center().x(), box.top() - out), QPoint(box.center().x(), box.bottom() + out),
+                               QPoint(box.left() - out, box.center().y()), QPoint(box.right() + out, box.center().y())})
+            if (image.pixel(p) != accent)
+                return false;
+        return true;
+    };
+
+    QWidget* detail = view->content()->detail();
+    QWidget* previous = nullptr;
+    for (QWidget* control : std::vector<QWidget*>{view->header()->link(), view->content()->disclosure(), detail,
+                                                  secondary(), primary()}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), control);
+        const QImage image = render();
+        EXPECT_TRUE(ringed(image, control)) << control->metaObject()->className();
+        if (previous != nullptr) {
+            EXPECT_FALSE(ringed(image, previous)) << previous->metaObject()->className();
+        }
+        previous = control;
+    }
+    // A click into the details, to select, focuses them without a ring.
+    QTest::mouseClick(detail, Qt::LeftButton);
+    ASSERT_TRUE(detail->hasFocus());
+    EXPECT_FALSE(ringed(render(), detail));
 }
 
 } // namespace ZunoInstaller
