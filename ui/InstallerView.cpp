@@ -5,6 +5,7 @@
 #include "state/InstallerModel.h"
 #include "ui/AccessibleFactory.h"
 #include "ui/ActionButton.h"
+#include "ui/BleedItem.h"
 #include "ui/DisclosureButton.h"
 #include "ui/FocusRing.h"
 #include "ui/Footer.h"
@@ -96,13 +97,13 @@ InstallerView::InstallerView(InstallerModel* model, QWidget* parent)
     body->setSpacing(0);
     body->addWidget(m_header);
     body->addSpacing(titleTop);
-    body->addWidget(m_title);
+    body->addItem(m_title->layoutItem());
     body->addSpacing(titleBottom);
-    body->addWidget(m_description);
+    body->addItem(m_description->layoutItem());
     body->addSpacing(descriptionBottom);
     body->addWidget(m_content);
     body->addItem(new QSpacerItem(0, minimumGap, QSizePolicy::Minimum, QSizePolicy::Expanding));
-    body->addWidget(m_footer);
+    body->addItem(new BleedItem(m_footer, [this] { return m_footer->inkMargins(); }));
 
     // The primary action is the window's default: Return (or Enter) presses
     // it wherever the focus is. The progress screen has none.
