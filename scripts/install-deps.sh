@@ -14,7 +14,8 @@ fi
 packages=(build-essential cmake ninja-build clang libclang-rt-14-dev
           qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxkbcommon-dev
           nlohmann-json3-dev libgtest-dev libbenchmark-dev
-          xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core)
+          xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
+          openbox dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -1,6 +1,8 @@
 #include "ui/AccessibleFactory.h"
 
 #include "ui/DisclosureButton.h"
+#include "ui/InstallerView.h"
+#include "ui/LinkButton.h"
 #include "ui/NoticeBox.h"
 #include "ui/StepRow.h"
 #include "ui/TextBlock.h"
@@ -13,28 +15,12 @@ namespace ZunoInstaller {
 
 namespace {
 
-// A disclosure reads as a button that is collapsed or expanded, not as a check box.
-class AccessibleDisclosure : public QAccessibleWidget {
+// A painted button in the role it plays, pressed like any button.
+class AccessibleControl : public QAccessibleWidget {
 public:
-    explicit AccessibleDisclosure(DisclosureButton* button)
-        : QAccessibleWidget(button, QAccessible::Button)
+    AccessibleControl(QAbstractButton* button, QAccessible::Role role)
+        : QAccessibleWidget(button, role)
     {
-    }
-
-    QString text(QAccessible::Text kind) const override
-    {
-        if (kind == QAccessible::Name)
-            return button()->text();
-        return QAccessibleWidget::text(kind);
-    }
-
-    QAccessible::State state() const override
-    {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.expandable = true;
-        state.expanded = button()->isChecked();
-        state.collapsed = !button()->isChecked();
-        return state;
     }
 
     QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
@@ -47,8 +33,33 @@ public:
             QAccessibleWidget::doAction(name);
     }
 
-private:
-    DisclosureButton* button() const { return static_cast<DisclosureButton*>(widget()); }
+protected:
+    QAbstractButton* button() const { return static_cast<QAbstractButton*>(widget()); }
+};
+
+// A disclosure reads as a button that is collapsed or expanded, not as a check box.
+class AccessibleDisclosure : public AccessibleControl {
+public:
+    explicit AccessibleDisclosure(DisclosureButton* button)
+        : AccessibleControl(button, QAccessible::Button)
+    {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name)
+            return button()->text();
+        return AccessibleControl::text(kind);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = AccessibleControl::state();
+        state.expandable = true;
+        state.expanded = button()->isChecked();
+        state.collapsed = !button()->isChecked();
+        return state;
+    }
 };
 
 QAccessibleInterface* accessibleFor(const QString&, QObject* object)
@@ -61,6 +72,10 @@ QAccessibleInterface* accessibleFor(const QString&, QObject* object)
         return new QAccessibleWidget(notice, QAccessible::StaticText);
     if (auto* step = qobject_cast<StepRow*>(object))
         return new QAccessibleWidget(step, QAccessible::StaticText);
+    if (auto* link = qobject_cast<LinkButton*>(object))
+        return new AccessibleControl(link, QAccessible::Link);
+    if (auto* view = qobject_cast<InstallerView*>(object))
+        return new QAccessibleWidget(view, QAccessible::Pane);
     return nullptr;
 }
 

@@ -3,7 +3,6 @@
 #include "ui/Palette.h"
 #include "ui/Typography.h"
 
-#include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -15,7 +14,6 @@ namespace ZunoInstaller {
 namespace {
 constexpr qreal horizontalPadding = 18;
 constexpr qreal verticalPadding = 11;
-constexpr qreal radius = 7;
 constexpr int fontSize = 13;
 } // namespace
 
@@ -42,37 +40,15 @@ void ActionButton::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
 
     QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), radius, radius);
+    shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
     QColor fill = m_primary ? Palette::primaryButtonFill() : Palette::secondaryButtonFill();
     if (isDown())
         fill = fill.darker(115);
     painter.fillPath(shape, fill);
 
-    // Only keyboard focus is shown, as a thin ring: a click leaves no trace.
-    if (m_keyboardFocus && hasFocus()) {
-        painter.setClipPath(shape);
-        QPen ring(Palette::accent());
-        ring.setWidthF(2);
-        painter.setPen(ring);
-        painter.drawPath(shape);
-        painter.setClipping(false);
-    }
-
     painter.setPen(m_primary ? Palette::primaryButtonText() : Palette::secondaryButtonText());
     painter.drawText(QRectF(rect()).adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding),
                      Qt::AlignCenter | Qt::TextSingleLine, text());
-}
-
-void ActionButton::focusInEvent(QFocusEvent* event)
-{
-    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
-    QAbstractButton::focusInEvent(event);
-}
-
-void ActionButton::focusOutEvent(QFocusEvent* event)
-{
-    m_keyboardFocus = false;
-    QAbstractButton::focusOutEvent(event);
 }
 
 } // namespace ZunoInstaller

@@ -6,9 +6,12 @@ namespace ZunoInstaller {
 
 // A plain footer button: no bezel, a rounded fill and a semibold title. The
 // primary look is a light fill with dark text, the secondary the reverse.
+// Keyboard focus shows as the view's focus ring around it.
 class ActionButton : public QAbstractButton {
     Q_OBJECT
 public:
+    static constexpr qreal cornerRadius = 7;
+
     explicit ActionButton(bool primary, QWidget* parent = nullptr);
 
     bool isPrimary() const { return m_primary; }
@@ -18,12 +21,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     bool m_primary;
-    bool m_keyboardFocus = false;
 };
 
 } // namespace ZunoInstaller

@@ -1,5 +1,6 @@
 #include "ui/DisclosureButton.h"
 
+#include "ui/AccessibleFactory.h"
 #include "ui/Typography.h"
 
 #include <QFontMetricsF>
@@ -18,6 +19,7 @@ constexpr qreal indicatorGap = 4;
 DisclosureButton::DisclosureButton(QWidget* parent)
     : QAbstractButton(parent)
 {
+    installAccessibleFactory();
     setCheckable(true);
     setFont(systemFont(12));
     setFocusPolicy(Qt::TabFocus);
@@ -56,9 +58,6 @@ void DisclosureButton::paintEvent(QPaintEvent*)
     triangle.closeSubpath();
     painter.fillPath(triangle, ink);
 
-    QFont face = font();
-    face.setUnderline(hasFocus()); // the only sign of keyboard focus
-    painter.setFont(face);
     painter.setPen(ink);
     painter.drawText(QRectF(labelOffset(), 0, width() - labelOffset(), height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());

@@ -38,7 +38,7 @@ Footer::Footer(InstallerModel* model, QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(spacing);
-    row->addWidget(m_caption, 0, Qt::AlignVCenter);
+    row->addItem(m_caption->layoutItem(Qt::AlignVCenter));
     row->addWidget(m_secondary, 0, Qt::AlignVCenter);
     row->addStretch(1);
     row->addWidget(m_primary, 0, Qt::AlignVCenter);
@@ -86,6 +86,13 @@ void Footer::refresh()
     place(m_caption, caption, [this](const QString& v) { m_caption->setText(v); });
     place(m_secondary, secondary, [this](const QString& v) { m_secondary->setText(v); });
     place(m_primary, primary, [this](const QString& v) { m_primary->setText(v); });
+    layout()->setContentsMargins(inkMargins());
+}
+
+QMargins Footer::inkMargins() const
+{
+    // Alone on the progress screen, the caption is as high as the row.
+    return m_caption->isVisibleTo(this) ? m_caption->inkMargins() : QMargins();
 }
 
 void Footer::performPrimary()

@@ -17,6 +17,10 @@ public:
 
     void refresh();
 
+    // Room past the row for its caption's ink; the view lays the footer out
+    // by its row, and the row keeps to it inside these margins.
+    QMargins inkMargins() const;
+
     TextBlock* caption() const { return m_caption; }
     ActionButton* secondary() const { return m_secondary; }
     ActionButton* primary() const { return m_primary; }

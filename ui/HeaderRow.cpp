@@ -31,7 +31,7 @@ HeaderRow::HeaderRow(QWidget* parent)
     row->setSpacing(spacing);
     // The painted badge's frame; a layout adds no spacing next to a spacer.
     row->addSpacing(badgeSize + spacing);
-    row->addWidget(m_brand, 0, Qt::AlignVCenter);
+    row->addItem(m_brand->layoutItem(Qt::AlignVCenter));
     row->addStretch(1);
     row->addWidget(m_link, 0, Qt::AlignVCenter);
     setFixedHeight(badgeSize);

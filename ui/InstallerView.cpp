@@ -5,13 +5,18 @@
 #include "state/InstallerModel.h"
 #include "ui/AccessibleFactory.h"
 #include "ui/ActionButton.h"
+#include "ui/BleedItem.h"
+#include "ui/DisclosureButton.h"
+#include "ui/FocusRing.h"
 #include "ui/Footer.h"
 #include "ui/HeaderRow.h"
+#include "ui/LinkButton.h"
 #include "ui/Palette.h"
 #include "ui/ScreenContent.h"
 #include "ui/TextBlock.h"
 #include "ui/Typography.h"
 
+#include <QLabel>
 #include <QLayout>
 #include <QPainter>
 #include <QShortcut>
@@ -30,6 +35,7 @@ constexpr int titleTop = 21;
 constexpr int titleBottom = 10;
 constexpr int descriptionBottom = 20;
 constexpr int minimumGap = 23;
+constexpr qreal textFocusRadius = 3; // the ring's corners around a link or a text
 
 struct ScreenTexts {
     const char* title;
@@ -91,13 +97,13 @@ InstallerView::InstallerView(InstallerModel* model, QWidget* parent)
     body->setSpacing(0);
     body->addWidget(m_header);
     body->addSpacing(titleTop);
-    body->addWidget(m_title);
+    body->addItem(m_title->layoutItem());
     body->addSpacing(titleBottom);
-    body->addWidget(m_description);
+    body->addItem(m_description->layoutItem());
     body->addSpacing(descriptionBottom);
     body->addWidget(m_content);
     body->addItem(new QSpacerItem(0, minimumGap, QSizePolicy::Minimum, QSizePolicy::Expanding));
-    body->addWidget(m_footer);
+    body->addItem(new BleedItem(m_footer, [this] { return m_footer->inkMargins(); }));
 
     // The primary action is the window's default: Return (or Enter) presses
     // it wherever the focus is. The progress screen has none.
@@ -106,6 +112,14 @@ InstallerView::InstallerView(InstallerModel* model, QWidget* parent)
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, &InstallerView::activateDefault);
     }
+
+    // Last, so that it is drawn over everything else.
+    m_focusRing = new FocusRing(this);
+    m_focusRing->follow(m_header->link(), textFocusRadius);
+    m_focusRing->follow(m_content->disclosure(), textFocusRadius);
+    m_focusRing->follow(m_content->detail(), textFocusRadius);
+    m_focusRing->follow(m_footer->secondary(), ActionButton::cornerRadius);
+    m_focusRing->follow(m_footer->primary(), ActionButton::cornerRadius);
 
     // The view holds the focus when the window opens, so that no control
     // starts out with a focus mark; Tab moves on to the controls.
@@ -125,6 +139,10 @@ void InstallerView::refresh()
     const ScreenTexts texts = screenTexts(*m_model);
     m_title->setText(installerCopy().text(QString::fromLatin1(texts.title)));
     m_description->setText(installerCopy().text(QString::fromLatin1(texts.description)));
+    // The view holds the focus when the window opens and after Return: named
+    // after the screen, a reader announces each screen as it comes.
+    setAccessibleName(m_title->text());
+    setAccessibleDescription(m_description->text());
     m_content->refresh(*m_model, m_detailsOpen);
     m_footer->refresh();
     setFixedSize(contentWidth, int(std::lround(m_model->contentHeight())));

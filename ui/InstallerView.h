@@ -4,6 +4,7 @@
 
 namespace ZunoInstaller {
 
+class FocusRing;
 class Footer;
 class HeaderRow;
 class InstallerModel;
@@ -28,6 +29,7 @@ public:
     TextBlock* description() const { return m_description; }
     ScreenContent* content() const { return m_content; }
     Footer* footer() const { return m_footer; }
+    FocusRing* focusRing() const { return m_focusRing; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -43,6 +45,7 @@ private:
     TextBlock* m_description;
     ScreenContent* m_content;
     Footer* m_footer;
+    FocusRing* m_focusRing;
 };
 
 } // namespace ZunoInstaller

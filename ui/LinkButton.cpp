@@ -1,5 +1,6 @@
 #include "ui/LinkButton.h"
 
+#include "ui/AccessibleFactory.h"
 #include "ui/Palette.h"
 #include "ui/Typography.h"
 
@@ -15,10 +16,13 @@ LinkButton::LinkButton(const QUrl& url, QWidget* parent)
     : QAbstractButton(parent)
     , m_url(url)
 {
+    installAccessibleFactory();
     setFont(systemFont(12));
     setText(url.host() + QStringLiteral(" \u2197"));
-    // The arrow is decoration: a screen reader says only where the link goes.
+    // Read aloud, the arrow would be "north east arrow": the link's role
+    // already says that it leads elsewhere. The full address is its description.
     setAccessibleName(url.host());
+    setAccessibleDescription(url.toString());
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -33,9 +37,6 @@ QSize LinkButton::sizeHint() const
 void LinkButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QFont face = font();
-    face.setUnderline(hasFocus()); // the only sign of keyboard focus
-    painter.setFont(face);
     painter.setPen(Palette::secondaryText());
     painter.drawText(QRectF(rect()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
 }

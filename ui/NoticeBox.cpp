@@ -1,5 +1,6 @@
 #include "ui/NoticeBox.h"
 
+#include "ui/AccessibleFactory.h"
 #include "ui/Palette.h"
 #include "ui/Typography.h"
 #include "ui/WrappedText.h"
@@ -24,6 +25,7 @@ constexpr int fontSize = 13;
 NoticeBox::NoticeBox(QWidget* parent)
     : QWidget(parent)
 {
+    installAccessibleFactory();
     setFont(systemFont(fontSize));
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);

@@ -53,7 +53,10 @@ QVBoxLayout* column(QWidget* widget, int top)
 
 ScreenContent::ScreenContent(QWidget* parent)
     : QWidget(parent)
+    // Built in the order they show, top to bottom: a screen reader and the
+    // Tab key take the children in the order they were made.
     , m_notice(new NoticeBox(this))
+    , m_steps{new StepRow(this), new StepRow(this), new StepRow(this)}
     , m_progress(new QWidget(this))
     , m_progressBar(new QProgressBar(m_progress))
     , m_details(new QWidget(this))
@@ -62,10 +65,8 @@ ScreenContent::ScreenContent(QWidget* parent)
 {
     QVBoxLayout* layout = column(this, 0);
     layout->addWidget(m_notice);
-    for (StepRow*& step : m_steps) {
-        step = new StepRow(this);
+    for (StepRow* step : m_steps)
         layout->addWidget(step);
-    }
 
     // An indeterminate bar: it shows activity, not a fraction.
     m_progressBar->setRange(0, 0);
@@ -88,6 +89,9 @@ ScreenContent::ScreenContent(QWidget* parent)
     m_detail->setTextFormat(Qt::PlainText);
     m_detail->setWordWrap(true);
     m_detail->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // QLabel takes only a click's focus; Tab must reach it too, so that the
+    // details can be selected and copied without a mouse.
+    m_detail->setFocusPolicy(Qt::StrongFocus);
     m_detail->setContentsMargins(DisclosureButton::labelOffset(), detailTextTop, 0, 0);
     details->addWidget(m_detail);
     layout->addWidget(m_details);

@@ -39,7 +39,7 @@ Q_SIGNALS:
 
 private:
     NoticeBox* m_notice;
-    std::array<StepRow*, 3> m_steps{};
+    std::array<StepRow*, 3> m_steps;
     QWidget* m_progress;
     QProgressBar* m_progressBar;
     QWidget* m_details;

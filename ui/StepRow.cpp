@@ -1,5 +1,6 @@
 #include "ui/StepRow.h"
 
+#include "ui/AccessibleFactory.h"
 #include "ui/Palette.h"
 #include "ui/Typography.h"
 #include "ui/WrappedText.h"
@@ -24,6 +25,7 @@ constexpr int badgeFontSize = 11;
 StepRow::StepRow(QWidget* parent)
     : QWidget(parent)
 {
+    installAccessibleFactory();
     setFont(systemFont(textFontSize));
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QMargins>
 #include <QPointF>
 #include <QString>
 
@@ -18,6 +19,10 @@ public:
     int lineCount(qreal width) const;
     qreal height(qreal width) const;
     qreal naturalWidth() const; // the width of the widest line when nothing wraps
+    // How far the ink may reach past the lines' box on each side at any width:
+    // above the first line (marks over capitals), below the last (descenders),
+    // and past either end of a line, whichever glyph starts or ends it.
+    QMargins inkMargins() const;
     void draw(QPainter& painter, QPointF topLeft, qreal width) const;
 
 private:

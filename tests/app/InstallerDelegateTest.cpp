@@ -100,17 +100,21 @@ TEST(InstallerDelegate, ContentHeightFollowsTheScreenOnALaterTurn)
     InstallerWindow* window = delegate->window();
     ASSERT_EQ(window->size(), QSize(667, 374));
 
+    // Growing and shrinking keep the bottom-left corner where it was.
+    const QPoint bottomLeft = window->geometry().bottomLeft();
     InstallerModel& model = delegate->model();
     model.setScreen(InstallerScreen::complete);
     EXPECT_EQ(window->height(), 374) << "resized within the assignment";
     settle();
     EXPECT_EQ(window->size(), QSize(667, 407));
     EXPECT_EQ(window->content()->size(), QSize(667, 407));
+    EXPECT_EQ(window->geometry().bottomLeft(), bottomLeft);
 
     model.setScreen(InstallerScreen::error);
     settle();
     EXPECT_EQ(window->size(), QSize(667, 374));
     EXPECT_EQ(window->content()->size(), QSize(667, 374));
+    EXPECT_EQ(window->geometry().bottomLeft(), bottomLeft);
 }
 
 TEST(InstallerDelegate, ChangesInOneTurnResizeOncePerChangeInOrder)
