@@ -4,6 +4,7 @@
 #include "app/InstallerWindow.h"
 #include "app/MenuBar.h"
 #include "copy/InstallerCopy.h"
+#include "resources/icon/WindowIcon.h"
 
 #include <QApplication>
 
@@ -11,6 +12,10 @@ namespace ZunoInstaller {
 
 int runInstallerApp(QApplication& application)
 {
+#ifndef Q_OS_MACOS
+    // Every window gets it; on macOS the Dock shows the bundle's own icon.
+    QApplication::setWindowIcon(windowIcon());
+#endif
     InstallerDelegate delegate; // builds the model and runs the prerequisite check
     delegate.attach(application);
     // The first text lookup fixes the interface language for the whole run.

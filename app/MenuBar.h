@@ -9,15 +9,19 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class QTranslator;
 class QWidget;
 
 namespace ZunoInstaller {
 
 // The main menu: an untitled application menu holding "quit" and the Edit menu
 // holding "copy". On macOS the two menus fill a parentless QMenuBar, which is
-// the global menu bar. Elsewhere no bar is shown, so the window content keeps
-// its exact size, and none is built (the first QMenuBar loads the image
-// plugins for its overflow icon); attach() gives the entries' keys to the window.
+// the global menu bar; Qt moves the quit entry into its own application menu
+// and titles it "Quit %1" through the translators, so the menu bar answers
+// that text with "quit" for as long as it exists. Elsewhere no bar is shown,
+// so the window content keeps its exact size, and none is built (the first
+// QMenuBar loads the image plugins for its overflow icon); attach() gives the
+// entries' keys to the window.
 class MenuBar {
 public:
     explicit MenuBar(const InstallerCopy& copy);
@@ -33,7 +37,8 @@ public:
     QAction* copyAction() const { return m_copy; }
     QMenuBar* bar() const { return m_bar.get(); } // macOS only; null elsewhere
 
-    // Without a global menu bar, makes the entries' keys work in window.
+    // Without a global menu bar, makes the entries' keys work in window; with
+    // it, leaves the quit entry alone in the application menu.
     void attach(QWidget& window) const;
 
     // Copies from whatever has the keyboard focus: the selection of a
@@ -41,6 +46,7 @@ public:
     static void copyFromFocus();
 
 private:
+    std::unique_ptr<QTranslator> m_quitTitle; // declared first: outlives the menus
     std::unique_ptr<QMenu> m_applicationMenu;
     std::unique_ptr<QMenu> m_editMenu;
     QAction* m_quit = nullptr;

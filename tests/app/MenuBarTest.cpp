@@ -92,6 +92,23 @@ TEST(MenuBar, EntriesCarryTheQuitAndCopyKeys)
     EXPECT_EQ(menu.copyAction()->menuRole(), QAction::NoRole);
 }
 
+// Qt's Cocoa menu bar titles the application menu's quit entry from its
+// translations of "Quit %1"; while the menu bar exists they give "quit".
+TEST(MenuBar, AnswersQtsQuitTitleAndNothingElse)
+{
+    const auto translate = [](const char* context, const char* text) { return QCoreApplication::translate(context, text); };
+    {
+        const MenuBar menu(InstallerCopy({QStringLiteral("tr-TR")}, testBundle()));
+        const QString quit = QStringLiteral("Zuno Yükleyici'den Çık");
+        EXPECT_EQ(translate("MAC_APPLICATION_MENU", "Quit %1"), quit);
+        EXPECT_EQ(translate("QMenuBar", "Quit %1"), quit);
+        EXPECT_EQ(translate("MAC_APPLICATION_MENU", "Hide %1"), QStringLiteral("Hide %1"));
+        EXPECT_EQ(translate("MAC_APPLICATION_MENU", "Services"), QStringLiteral("Services"));
+        EXPECT_EQ(translate("QShortcut", "Quit %1"), QStringLiteral("Quit %1"));
+    }
+    EXPECT_EQ(translate("MAC_APPLICATION_MENU", "Quit %1"), QStringLiteral("Quit %1"));
+}
+
 TEST(MenuBar, CopyActsOnTheFocusedWidget)
 {
     const MenuBar menu(InstallerCopy({QStringLiteral("en")}, testBundle()));

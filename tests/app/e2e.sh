@@ -21,7 +21,7 @@ shots=${4-}
 case $mode in install | install-sigchld-ignored | install-non-utf8 | prerequisite) ;; *) echo "usage: $0 <mode> <app> <source dir> [<shots>]" >&2; exit 2 ;; esac
 [ -x "$app" ] || { echo "no executable at $app" >&2; exit 2; }
 # 77: skipped where there is no X server to start (macOS, a bare container).
-for tool in Xvfb xdotool bash; do
+for tool in Xvfb xdotool xprop bash; do
     command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed" >&2; exit 77; }
 done
 [ -d /proc/self ] || { echo "skipped: needs /proc" >&2; exit 77; }
@@ -140,6 +140,9 @@ ended() {
 }
 
 [ "$(width)" = 667 ] || fail "window width $(width), expected 667"
+# The window icon as a window manager reads it: the four sizes built in.
+icons=$(xprop -id "$window" -notype _NET_WM_ICON 2>/dev/null | grep -o 'Icon ([0-9]* x [0-9]*)' | sort | tr '\n' ' ')
+[ "$icons" = "Icon (128 x 128) Icon (16 x 16) Icon (32 x 32) Icon (64 x 64) " ] || fail "window icon sizes: '$icons'"
 [ "$(height)" = 374 ] || fail "window height $(height), expected 374"
 # The window is really drawn: its dark surface (#20241E) at a corner of the body.
 surface() {
