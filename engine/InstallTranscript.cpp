@@ -1,5 +1,7 @@
 #include "engine/InstallTranscript.h"
 
+#include "engine/EventLineDecoder.h"
+
 #include <algorithm>
 #include <array>
 
@@ -28,12 +30,16 @@ bool holdsAllStages(const std::vector<InstallStage>& stages)
 
 std::optional<InstallStage> InstallTranscript::receive(std::string_view line)
 {
-    std::optional<InstallEvent> decoded = InstallEvent::decode(line);
-    if (!decoded) {
+    return receiveDecoded(EventLineDecoder::forThisThread().decode(line));
+}
+
+std::optional<InstallStage> InstallTranscript::receiveDecoded(DecodedLine line)
+{
+    if (!line.event) {
         malformed = true;
         return std::nullopt;
     }
-    InstallEvent& event = *decoded;
+    InstallEvent& event = *line.event;
     const bool settled = completedVersion.has_value() || failure.has_value();
 
     if (event.event == "progress" && event.stage) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/EventLineDecoder.h"
 #include "engine/InstallProtocol.h"
 
 #include <cstddef>
@@ -14,7 +15,9 @@ namespace ZunoInstaller {
 // Cuts a byte stream, read chunk by chunk, into lines. The chunk is read
 // straight into the buffer behind the pending bytes, so memory is one fixed
 // buffer of maxEventLineBytes + chunkBytes whatever the stream holds, and
-// every byte is scanned once and moved at most once.
+// every byte is scanned once and moved at most once. Every line handed on is
+// followed in the buffer by EventLineDecoder::paddingBytes readable bytes, so
+// that it can be decoded where it lies.
 class LineSplitter {
 public:
     static constexpr std::size_t chunkBytes = 64 * 1024;
