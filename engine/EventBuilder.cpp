@@ -1,7 +1,5 @@
 #include "engine/EventBuilder.h"
 
-#include <utility>
-
 namespace ZunoInstaller {
 
 bool EventBuilder::member(std::string_view key)
@@ -47,11 +45,18 @@ LineFault EventBuilder::string(std::string_view value)
     return LineFault::none;
 }
 
-DecodedLine EventBuilder::finish()
+bool EventBuilder::finish()
 {
-    if ((seen_ & bit(Field::event)) == 0)
-        return DecodedLine::refused(LineFault::eventMissing);
-    return {std::move(event_), LineFault::none};
+    if ((seen_ & bit(Field::event)) != 0)
+        return true;
+    refuse(LineFault::eventMissing);
+    return false;
+}
+
+void EventBuilder::refuse(LineFault fault)
+{
+    line_.event.reset();
+    line_.fault = fault;
 }
 
 } // namespace ZunoInstaller

@@ -13,6 +13,9 @@ namespace ZunoInstaller {
 // members in order and stops at the first fault.
 class EventBuilder {
 public:
+    // Builds into `line`, which holds the event until a fault or finish().
+    explicit EventBuilder(DecodedLine& line) : line_(line), event_(line.event.emplace()) {}
+
     // Starts a member of the line's object. false: the member is ignored (an
     // unknown key, or a key seen before) and its value need not be handed on.
     bool member(std::string_view key);
@@ -23,15 +26,18 @@ public:
     // A number, a boolean, an array or an object.
     LineFault other() { return LineFault::wrongType; }
 
-    // The event, once the whole object has been read.
-    DecodedLine finish();
+    // Once the whole object has been read: true when it held an event.
+    bool finish();
+    // A member broke a rule: the line holds no event.
+    void refuse(LineFault fault);
 
 private:
     enum class Field : unsigned { none, event, stage, code, version };
 
     static constexpr unsigned bit(Field field) { return 1u << static_cast<unsigned>(field); }
 
-    InstallEvent event_;
+    DecodedLine& line_;
+    InstallEvent& event_;
     Field current_ = Field::none;
     unsigned seen_ = 0;
 };

@@ -117,8 +117,9 @@ DecodedLine EventLineDecoder::read(std::string_view line)
     simdjson::dom::object object;
     if (root.get(object) != simdjson::SUCCESS)
         return DecodedLine::refused(LineFault::notAnObject);
+    DecodedLine decoded;
     try {
-        EventBuilder builder;
+        EventBuilder builder(decoded);
         for (const simdjson::dom::key_value_pair member : object) {
             if (!builder.member(member.key))
                 continue;
@@ -134,13 +135,16 @@ DecodedLine EventLineDecoder::read(std::string_view line)
                 fault = builder.other();
                 break;
             }
-            if (fault != LineFault::none)
-                return DecodedLine::refused(fault);
+            if (fault != LineFault::none) {
+                builder.refuse(fault);
+                return decoded;
+            }
         }
-        return builder.finish();
+        builder.finish();
     } catch (const std::bad_alloc&) {
         return DecodedLine::refused(LineFault::noMemory);
     }
+    return decoded;
 }
 
 } // namespace ZunoInstaller

@@ -17,6 +17,8 @@ using Json = nlohmann::json;
 // looked at; everything nested below it is skipped.
 class Handler {
 public:
+    explicit Handler(DecodedLine& line) : builder_(line) {}
+
     bool null() { return scalar(Kind::null); }
     bool boolean(bool) { return scalar(Kind::other); }
     bool number_integer(Json::number_integer_t) { return scalar(Kind::other); }
@@ -42,8 +44,8 @@ public:
         return fail(LineFault::invalidJson);
     }
 
-    DecodedLine finish() { return builder_.finish(); }
-    LineFault fault() const { return fault_ == LineFault::none ? LineFault::invalidJson : fault_; }
+    void finish() { builder_.finish(); }
+    void refuse() { builder_.refuse(fault_ == LineFault::none ? LineFault::invalidJson : fault_); }
 
 private:
     // Nesting beyond this many levels (the line's object being the first) is refused.
@@ -100,12 +102,15 @@ DecodedLine EventLineReader::decode(std::string_view line)
 {
     if (const LineFault fault = byteFault(line); fault != LineFault::none)
         return DecodedLine::refused(fault);
+    DecodedLine decoded;
     try {
-        Handler handler;
+        Handler handler(decoded);
         const char* begin = line.data();
-        if (!Json::sax_parse(begin, begin + line.size(), &handler))
-            return DecodedLine::refused(handler.fault());
-        return handler.finish();
+        if (Json::sax_parse(begin, begin + line.size(), &handler))
+            handler.finish();
+        else
+            handler.refuse();
+        return decoded;
     } catch (const std::bad_alloc&) {
         return DecodedLine::refused(LineFault::noMemory);
     } catch (...) {

@@ -19,10 +19,14 @@ std::string_view rawValue(InstallStage stage)
 
 std::optional<InstallStage> installStage(std::string_view rawValue)
 {
-    for (InstallStage stage : allInstallStages) {
-        if (ZunoInstaller::rawValue(stage) == rawValue)
-            return stage;
-    }
+    // Literals rather than a loop over rawValue(): each compare is inlined,
+    // and this runs for every progress line.
+    if (rawValue == "validated")
+        return InstallStage::validated;
+    if (rawValue == "registered")
+        return InstallStage::registered;
+    if (rawValue == "checking")
+        return InstallStage::checking;
     return std::nullopt;
 }
 

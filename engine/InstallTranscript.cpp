@@ -7,6 +7,8 @@
 
 namespace ZunoInstaller {
 
+using namespace std::literals;
+
 namespace {
 
 // The failure codes a script may report; anything else counts as an install failure.
@@ -42,17 +44,17 @@ std::optional<InstallStage> InstallTranscript::receiveDecoded(DecodedLine line)
     InstallEvent& event = *line.event;
     const bool settled = completedVersion.has_value() || failure.has_value();
 
-    if (event.event == "progress" && event.stage) {
+    if (event.event == "progress"sv && event.stage) {
         const std::size_t next = stages.size();
         if (next < allInstallStages.size() && *event.stage == allInstallStages[next] && !settled) {
             stages.push_back(*event.stage);
             return event.stage;
         }
-    } else if (event.event == "complete" && holdsAllStages(stages) && !settled) {
+    } else if (event.event == "complete"sv && holdsAllStages(stages) && !settled) {
         // A completion without a version leaves the record open for another completion.
         completedVersion = std::move(event.version);
         return std::nullopt;
-    } else if (event.event == "error") {
+    } else if (event.event == "error"sv) {
         failure = failureCode(event.code);
         return std::nullopt;
     }
