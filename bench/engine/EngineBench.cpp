@@ -8,6 +8,7 @@
 #include "engine/InstallTranscript.h"
 #include "engine/InstallerRunner.h"
 #include "engine/LineSplitter.h"
+#include "engine/TranscriptSink.h"
 
 #include <algorithm>
 #include <chrono>
@@ -144,7 +145,7 @@ void flood(const char* what, const fs::path& package, const fs::path& codex, std
 }
 
 // Where the installer's time goes, without a process or a pipe: cutting the
-// same lines out of memory, and cutting plus decoding them.
+// same lines out of memory, and cutting plus decoding them as the runner does.
 void breakdown(const char* what, const char* text, std::uint64_t bytes)
 {
     const std::string lines = std::string(text) + "\n";
@@ -156,11 +157,6 @@ void breakdown(const char* what, const char* text, std::uint64_t bytes)
         std::uint64_t lines = 0;
         void line(std::string_view) { ++lines; }
         void overlong() {}
-    };
-    struct Decoder {
-        InstallTranscript transcript;
-        void line(std::string_view text) { transcript.receive(text); }
-        void overlong() { transcript.receive({}); }
     };
     auto measure = [&](auto& sink) {
         LineSplitter splitter;
@@ -174,7 +170,9 @@ void breakdown(const char* what, const char* text, std::uint64_t bytes)
         return static_cast<double>(done) / static_cast<double>(mib) / (cpuSeconds() - c0);
     };
     Counter counter;
-    Decoder decoder;
+    InstallTranscript transcript;
+    const std::function<void(InstallStage)> progress = [](InstallStage) {};
+    TranscriptSink decoder(transcript, progress);
     const double cutting = measure(counter);
     const double decoding = measure(decoder);
     std::printf(
