@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the debug build, the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, the ThreadSanitizer run of the threaded
-# tests, and a short fuzz run of the transcript.
+# tests, and a short fuzz run of the event-line decoders, the line cutter and
+# the transcript.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,7 @@ step() { printf '\n== %s\n' "$*"; }
 extra=()
 fuzz_compiler=()
 if [[ "$(uname -s)" == Darwin ]]; then
-    extra=(-DCMAKE_PREFIX_PATH="$(brew --prefix qt);$(brew --prefix nlohmann-json);$(brew --prefix googletest)")
+    extra=(-DCMAKE_PREFIX_PATH="$(brew --prefix qt);$(brew --prefix nlohmann-json);$(brew --prefix simdjson);$(brew --prefix googletest)")
     fuzz_compiler=(-DCMAKE_CXX_COMPILER="$(brew --prefix llvm)/bin/clang++")
 fi
 
@@ -40,13 +41,13 @@ cmake --preset tsan -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} >/dev/null
 cmake --build --preset tsan -j "$jobs"
 ctest --preset tsan
 
-step "fuzzing the transcript (short run)"
+step "fuzzing the decoders, the line cutter and the transcript (short run)"
 cmake --preset fuzz -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} ${fuzz_compiler[@]+"${fuzz_compiler[@]}"} >/dev/null
 cmake --build --preset fuzz -j "$jobs" --target zuno_fuzz_transcript
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 cp engine/fuzz/corpus/* "$corpus"/
 build/fuzz/engine/zuno_fuzz_transcript -max_total_time="${ZUNO_FUZZ_SECONDS:-20}" -max_len=8192 \
-    -print_final_stats=1 "$corpus"
+    -dict=engine/fuzz/json.dict -print_final_stats=1 "$corpus"
 
 step "all tests passed"
