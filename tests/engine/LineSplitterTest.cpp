@@ -223,7 +223,8 @@ TEST(LineSplitter, EveryCuttingOfTheSameOutputGivesTheSameResult)
                                  true}));
     EXPECT_EQ(whole.reported, whole.transcript.stages);
 
-    for (std::size_t size = 1; size < output.size(); ++size)
+    // Larger chunks cut the output once or twice, as the single cuts below do.
+    for (std::size_t size = 1; size <= maxEventLineBytes + 100; ++size)
         ASSERT_EQ(cutAt(output, {}, size), whole) << "chunks of " << size << " bytes";
     for (std::size_t first = 1; first < output.size(); ++first)
         ASSERT_EQ(cutAt(output, {first}, output.size()), whole) << "cut at " << first;
