@@ -13,7 +13,7 @@ namespace ZunoInstaller {
 // members in order and stops at the first fault.
 class EventBuilder {
 public:
-    // Builds into `line`, which holds the event until a fault or finish().
+    // Builds the event inside `line` itself; a fault leaves `line` without one.
     explicit EventBuilder(DecodedLine& line) : line_(line), event_(line.event.emplace()) {}
 
     // Starts a member of the line's object. false: the member is ignored (an
