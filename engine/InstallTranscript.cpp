@@ -1,9 +1,13 @@
 #include "engine/InstallTranscript.h"
 
+#include "engine/EventLineDecoder.h"
+
 #include <algorithm>
 #include <array>
 
 namespace ZunoInstaller {
+
+using namespace std::literals;
 
 namespace {
 
@@ -28,25 +32,29 @@ bool holdsAllStages(const std::vector<InstallStage>& stages)
 
 std::optional<InstallStage> InstallTranscript::receive(std::string_view line)
 {
-    std::optional<InstallEvent> decoded = InstallEvent::decode(line);
-    if (!decoded) {
+    return receiveDecoded(EventLineDecoder::forThisThread().decode(line));
+}
+
+std::optional<InstallStage> InstallTranscript::receiveDecoded(DecodedLine line)
+{
+    if (!line.event) {
         malformed = true;
         return std::nullopt;
     }
-    InstallEvent& event = *decoded;
+    InstallEvent& event = *line.event;
     const bool settled = completedVersion.has_value() || failure.has_value();
 
-    if (event.event == "progress" && event.stage) {
+    if (event.event == "progress"sv && event.stage) {
         const std::size_t next = stages.size();
         if (next < allInstallStages.size() && *event.stage == allInstallStages[next] && !settled) {
             stages.push_back(*event.stage);
             return event.stage;
         }
-    } else if (event.event == "complete" && holdsAllStages(stages) && !settled) {
+    } else if (event.event == "complete"sv && holdsAllStages(stages) && !settled) {
         // A completion without a version leaves the record open for another completion.
         completedVersion = std::move(event.version);
         return std::nullopt;
-    } else if (event.event == "error") {
+    } else if (event.event == "error"sv) {
         failure = failureCode(event.code);
         return std::nullopt;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DecodedLine.h"
 #include "engine/InstallProtocol.h"
 
 #include <cstdint>
@@ -20,6 +21,9 @@ struct InstallTranscript {
 
     // Takes one line (line feed removed); returns the stage it accepted, if any.
     std::optional<InstallStage> receive(std::string_view line);
+    // The same for a line that has been decoded already (by a decoder that
+    // the caller keeps for a whole run).
+    std::optional<InstallStage> receiveDecoded(DecodedLine line);
     InstallResult result(std::int32_t exitCode, std::string_view expectedVersion) const;
 
     bool operator==(const InstallTranscript&) const = default;

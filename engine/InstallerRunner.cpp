@@ -4,6 +4,7 @@
 #include "engine/InstallTranscript.h"
 #include "engine/LineSplitter.h"
 #include "engine/ScriptInvocation.h"
+#include "engine/TranscriptSink.h"
 
 #include <unistd.h>
 
@@ -22,37 +23,11 @@ InstallResult startFailed()
     return {false, startFailedCode, -1};
 }
 
-// Feeds cut lines to the transcript and reports accepted stages at once.
-struct TranscriptSink {
-    InstallTranscript& transcript;
-    const std::function<void(InstallStage)>& progress;
-
-    void line(std::string_view text)
-    {
-        if (const std::optional<InstallStage> stage = transcript.receive(text))
-            report(*stage);
-    }
-
-    // An over-long incomplete line: an empty line marks the transcript malformed.
-    void overlong() { transcript.receive(std::string_view()); }
-
-    void report(InstallStage stage)
-    {
-        if (!progress)
-            return;
-        // The callback only informs the caller; its failure does not end the run.
-        try {
-            progress(stage);
-        } catch (...) {
-        }
-    }
-};
-
 void stream(ChildProcess& child, InstallTranscript& transcript,
             const std::function<void(InstallStage)>& progress)
 {
     LineSplitter splitter;
-    TranscriptSink sink{transcript, progress};
+    TranscriptSink sink(transcript, progress);
     for (;;) {
         const std::span<char> space = splitter.space();
         const std::size_t count = child.read(space.data(), space.size());
@@ -60,9 +35,8 @@ void stream(ChildProcess& child, InstallTranscript& transcript,
             break;
         splitter.commit(count, sink);
     }
-    // The last line without a line feed: its stage is not reported.
     if (const std::optional<std::string_view> last = splitter.rest())
-        transcript.receive(*last);
+        sink.last(*last);
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 
 namespace ZunoInstaller {
 
-LineSplitter::LineSplitter() : buffer_(std::make_unique_for_overwrite<char[]>(maxEventLineBytes + chunkBytes))
+LineSplitter::LineSplitter()
+    : buffer_(std::make_unique_for_overwrite<char[]>(maxEventLineBytes + chunkBytes +
+                                                     EventLineDecoder::paddingBytes))
 {
 }
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 if [[ "$(uname -s)" == Darwin ]]; then
     command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }
-    for formula in cmake ninja qt nlohmann-json googletest google-benchmark llvm librsvg yamllint; do
+    for formula in cmake ninja qt nlohmann-json simdjson googletest google-benchmark llvm librsvg yamllint; do
         brew list --versions "$formula" >/dev/null || brew install "$formula"
     done
     exit 0
@@ -13,7 +13,7 @@ fi
 
 packages=(build-essential cmake ninja-build clang libclang-rt-14-dev
           qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxkbcommon-dev
-          nlohmann-json3-dev libgtest-dev libbenchmark-dev
+          nlohmann-json3-dev libsimdjson-dev libgtest-dev libbenchmark-dev
           librsvg2-bin python3-pil qt6-image-formats-plugins
           xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core yamllint
           openbox dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0)

@@ -2,8 +2,8 @@
 # Builds and runs every test: the lint of the CI workflow, the debug build
 # (with the packaged tarball's test on Linux), the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, the ThreadSanitizer run of the threaded
-# tests, and short fuzz runs of the transcript, the string table parser and
-# the Info.plist reader.
+# tests, and short fuzz runs of the event-line decoders, the line cutter and
+# the transcript, the string table parser and the Info.plist reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,7 +23,7 @@ step() { printf '\n== %s\n' "$*"; }
 extra=()
 fuzz_compiler=()
 if [[ "$(uname -s)" == Darwin ]]; then
-    extra=(-DCMAKE_PREFIX_PATH="$(brew --prefix qt);$(brew --prefix nlohmann-json);$(brew --prefix googletest)")
+    extra=(-DCMAKE_PREFIX_PATH="$(brew --prefix qt);$(brew --prefix nlohmann-json);$(brew --prefix simdjson);$(brew --prefix googletest)")
     fuzz_compiler=(-DCMAKE_CXX_COMPILER="$(brew --prefix llvm)/bin/clang++")
     # Apple's clang has no LeakSanitizer: asked for it, ASan stops the program at start.
     export ASAN_OPTIONS=detect_leaks=0
@@ -47,14 +47,14 @@ cmake --preset tsan -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} >/dev/null
 cmake --build --preset tsan -j "$jobs"
 ctest --preset tsan
 
-step "fuzzing the transcript (short run)"
+step "fuzzing the decoders, the line cutter and the transcript (short run)"
 cmake --preset fuzz -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} ${fuzz_compiler[@]+"${fuzz_compiler[@]}"} >/dev/null
 cmake --build --preset fuzz -j "$jobs" --target zuno_fuzz_transcript
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 cp engine/fuzz/corpus/* "$corpus"/
 build/fuzz/engine/zuno_fuzz_transcript -max_total_time="${ZUNO_FUZZ_SECONDS:-20}" -max_len=8192 \
-    -print_final_stats=1 "$corpus"
+    -dict=engine/fuzz/json.dict -print_final_stats=1 "$corpus"
 
 step "fuzzing the string table parser and the Info.plist reader (short runs)"
 cmake --build --preset fuzz -j "$jobs" --target zuno_fuzz_string_table zuno_fuzz_info_plist

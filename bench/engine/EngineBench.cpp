@@ -1,12 +1,14 @@
 // The install engine beside its yardsticks: a typical four-line run through
 // runInstaller against spawning the same script and discarding its output,
-// and a flood of event lines against a reader that only counts bytes, with
-// the installer's peak memory at two flood sizes. Build in Release.
+// floods of event lines and of short text lines against a reader that only
+// counts bytes, with the installer's peak memory at two flood sizes. Build
+// in Release.
 #include "HeapCounter.h"
 #include "PlainReader.h"
 #include "engine/InstallTranscript.h"
 #include "engine/InstallerRunner.h"
 #include "engine/LineSplitter.h"
+#include "engine/TranscriptSink.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,6 +33,13 @@ const char* const eventLines = "{\"event\":\"progress\",\"stage\":\"validated\"}
                                "{\"event\":\"progress\",\"stage\":\"checking\"}\n"
                                "{\"event\":\"complete\",\"version\":\"1.0.0\"}";
 
+// A chatty tool's output that a payload forgot to send to standard error:
+// lines of 18 bytes, line feed included, one of them a short event.
+const char* const shortLines = "fetched 12 files.\n"
+                               "  CC  src/main1.o\n"
+                               "linking libzun.so\n"
+                               "{\"event\":\"noise\"}";
+
 fs::path makePackage(const fs::path& root, const std::string& name, const std::string& script)
 {
     const fs::path package = root / name;
@@ -45,10 +54,10 @@ std::string typicalScript()
     return std::string("printf '%s\\n' '") + eventLines + "'\n";
 }
 
-// `bytes` of event lines, produced far faster than any reader takes them.
-std::string floodScript(std::uint64_t bytes)
+// `bytes` of `lines` over and over, produced far faster than any reader takes them.
+std::string floodScript(const char* lines, std::uint64_t bytes)
 {
-    return std::string("yes '") + eventLines + "' | head -c " + std::to_string(bytes) + "\n";
+    return std::string("yes '") + lines + "' | head -c " + std::to_string(bytes) + "\n";
 }
 
 double seconds(Clock::duration duration)
@@ -106,7 +115,7 @@ double cpuSeconds()
     return toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
 }
 
-void flood(const fs::path& package, const fs::path& codex, std::uint64_t bytes, int rounds)
+void flood(const char* what, const fs::path& package, const fs::path& codex, std::uint64_t bytes, int rounds)
 {
     double bestInstaller = 1e300;
     double bestPlain = 1e300;
@@ -126,7 +135,7 @@ void flood(const fs::path& package, const fs::path& codex, std::uint64_t bytes, 
         cpuPlain = std::min(cpuPlain, cpuSeconds() - c0);
     }
     const double size = static_cast<double>(bytes) / static_cast<double>(mib);
-    std::printf("flood of %.0f MiB of event lines (best of %d; plain reader saw %.1f MiB)\n", size, rounds,
+    std::printf("flood of %.0f MiB of %s (best of %d; plain reader saw %.1f MiB)\n", size, what, rounds,
                 static_cast<double>(read) / static_cast<double>(mib));
     std::printf("  runInstaller          %9.1f MiB/s  (%7.1f MiB per CPU second of the reading process)\n",
                 size / bestInstaller, size / cpuInstaller);
@@ -136,10 +145,10 @@ void flood(const fs::path& package, const fs::path& codex, std::uint64_t bytes, 
 }
 
 // Where the installer's time goes, without a process or a pipe: cutting the
-// same lines out of memory, and cutting plus decoding them.
-void breakdown(std::uint64_t bytes)
+// same lines out of memory, and cutting plus decoding them as the runner does.
+void breakdown(const char* what, const char* text, std::uint64_t bytes)
 {
-    std::string lines = std::string(eventLines) + "\n";
+    const std::string lines = std::string(text) + "\n";
     std::string block;
     while (block.size() + lines.size() <= LineSplitter::chunkBytes)
         block += lines;
@@ -148,11 +157,6 @@ void breakdown(std::uint64_t bytes)
         std::uint64_t lines = 0;
         void line(std::string_view) { ++lines; }
         void overlong() {}
-    };
-    struct Decoder {
-        InstallTranscript transcript;
-        void line(std::string_view text) { transcript.receive(text); }
-        void overlong() { transcript.receive({}); }
     };
     auto measure = [&](auto& sink) {
         LineSplitter splitter;
@@ -166,12 +170,14 @@ void breakdown(std::uint64_t bytes)
         return static_cast<double>(done) / static_cast<double>(mib) / (cpuSeconds() - c0);
     };
     Counter counter;
-    Decoder decoder;
+    InstallTranscript transcript;
+    const std::function<void(InstallStage)> progress = [](InstallStage) {};
+    TranscriptSink decoder(transcript, progress);
     const double cutting = measure(counter);
     const double decoding = measure(decoder);
     std::printf(
-        "  in memory, per CPU second: line cutting %7.1f MiB (%llu lines), cutting and decoding %7.1f MiB\n",
-        cutting, static_cast<unsigned long long>(counter.lines), decoding);
+        "  in memory, %-12s line cutting %7.1f MiB per CPU second, cutting and decoding %7.1f (%llu lines)\n",
+        what, cutting, decoding, static_cast<unsigned long long>(counter.lines));
 }
 
 // Each figure comes from a fresh process running one thing: this program
@@ -238,12 +244,15 @@ int main(int argc, char** argv)
     fs::permissions(codex, fs::perms(0755));
 
     const fs::path typical = makePackage(root, "typical", typicalScript());
-    const fs::path flood64 = makePackage(root, "flood64", floodScript(64 * mib));
-    const fs::path flood256 = makePackage(root, "flood256", floodScript(256 * mib));
+    const fs::path flood64 = makePackage(root, "flood64", floodScript(eventLines, 64 * mib));
+    const fs::path flood256 = makePackage(root, "flood256", floodScript(eventLines, 256 * mib));
+    const fs::path chatty = makePackage(root, "chatty", floodScript(shortLines, 64 * mib));
 
     typicalRun(typical, codex, typicalRounds);
-    flood(flood256, codex, 256 * mib, floodRounds);
-    breakdown(256 * mib);
+    flood("event lines", flood256, codex, 256 * mib, floodRounds);
+    breakdown("event lines", eventLines, 256 * mib);
+    flood("18-byte lines", chatty, codex, 64 * mib, floodRounds);
+    breakdown("short lines", shortLines, 64 * mib);
     peakMemory(selfPath(argv[0]), typical, flood64, flood256);
 
     std::error_code ignored;

@@ -1,8 +1,15 @@
 // Feeds arbitrary output to InstallTranscript, line by line and as one line,
-// and aborts when an invariant breaks. Every line is also decoded a second,
-// independent way (a document parse with a callback) and both decodings must agree.
+// and through LineSplitter in chunks of varying size, and aborts when an
+// invariant breaks. Every line is decoded three ways that must agree: by
+// simdjson (copied, and where it lies in the output with the rest of the
+// output behind it), by nlohmann/json's event parser, and by an independent
+// nlohmann/json document parse with a callback.
 
+#include "engine/EventLineDecoder.h"
+#include "engine/EventLineReader.h"
 #include "engine/InstallTranscript.h"
+#include "engine/LineSplitter.h"
+#include "engine/TranscriptSink.h"
 
 #include <algorithm>
 #include <array>
@@ -14,6 +21,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -79,10 +87,19 @@ bool isPrefixOfAllStages(const std::vector<InstallStage>& stages)
            std::equal(stages.begin(), stages.end(), allInstallStages.begin());
 }
 
+// `line` lies inside a buffer with at least EventLineDecoder::paddingBytes behind it.
 void receiveChecked(InstallTranscript& transcript, std::string_view line)
 {
     const std::optional<InstallEvent> decoded = InstallEvent::decode(line);
-    check(decoded == referenceDecode(line), "decode agrees with the reference decoding");
+    const DecodedLine reference = EventLineReader::decode(line);
+    check(decoded == reference.event, "simdjson agrees with nlohmann/json's event parser");
+    check(reference.event == referenceDecode(line), "the event parser agrees with a document parse");
+    check(reference.event.has_value() == (reference.fault == LineFault::none),
+          "a fault exactly when refused");
+    static EventLineDecoder inPlace;
+    const DecodedLine padded = inPlace.decodePadded(line);
+    check(padded.event == decoded, "a line decodes alike where it lies");
+    check(padded.event.has_value() == (padded.fault == LineFault::none), "a fault exactly when refused");
 
     const InstallTranscript before = transcript;
     const std::optional<InstallStage> accepted = transcript.receive(line);
@@ -130,11 +147,43 @@ void checkResult(const InstallTranscript& transcript, std::int32_t exitCode, std
     check(transcript == before, "result does not change the transcript");
 }
 
+// The same output through LineSplitter and the runner's sink, cut into chunks
+// whose sizes the input chooses: the same transcript as line by line.
+void splitChecked(std::string_view input, const InstallTranscript& lineByLine)
+{
+    InstallTranscript transcript;
+    std::vector<InstallStage> reported;
+    const std::function<void(InstallStage)> progress = [&](InstallStage stage) { reported.push_back(stage); };
+    LineSplitter splitter;
+    TranscriptSink sink(transcript, progress);
+    std::uint32_t state = static_cast<std::uint32_t>(input.size()) * 2654435761u + 1;
+    for (std::size_t done = 0; done < input.size();) {
+        state = state * 1664525u + 1013904223u;
+        // Mostly small chunks, now and then one past the length limit.
+        const std::size_t wanted = (state >> 8) % 8 == 0 ? (state >> 12) % 9000 + 1 : (state >> 12) % 64 + 1;
+        const std::size_t count = std::min(wanted, input.size() - done);
+        std::copy_n(input.data() + done, count, splitter.space().data());
+        splitter.commit(count, sink);
+        done += count;
+    }
+    if (const std::optional<std::string_view> last = splitter.rest())
+        sink.last(*last);
+    check(transcript == lineByLine, "chunks give the transcript of whole lines");
+    check(reported.size() <= transcript.stages.size() &&
+              std::equal(reported.begin(), reported.end(), transcript.stages.begin()),
+          "reported stages are the accepted ones, in order");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    // The output with the decoder's padding behind it, holding more output.
+    std::vector<char> buffer(size + EventLineDecoder::paddingBytes);
+    std::copy_n(reinterpret_cast<const char*>(data), size, buffer.begin());
+    for (std::size_t i = size; i < buffer.size(); ++i)
+        buffer[i] = size > 0 ? buffer[i % size] : '}';
+    const std::string_view input(buffer.data(), size);
 
     InstallTranscript lines;
     std::size_t start = 0;
@@ -143,6 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         receiveChecked(lines, input.substr(start, end - start));
         start = end + 1;
     }
+
+    splitChecked(input, lines);
 
     InstallTranscript whole;
     receiveChecked(whole, input);

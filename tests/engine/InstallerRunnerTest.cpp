@@ -76,15 +76,22 @@ TEST_F(InstallerRunner, PendingBytesOfExactlyTheLimitWaitForTheLineFeed)
     EXPECT_EQ(outcome.stages, allStages);
 }
 
-TEST_F(InstallerRunner, DropsPendingBytesOverTheLimitAndReadsOn)
+TEST_F(InstallerRunner, DropsAnOverLongLineToItsLineFeedAndReadsOn)
 {
-    // The 5000 bytes go; what follows up to the next line feed is a line of
-    // its own, so `registered` is still accepted, but the run is malformed.
+    // The 5000 bytes go, and with them the rest of their line in the next
+    // chunk: `registered` belongs to it, so `checking` comes out of order.
     writeScript(chunk("a", validatedLine + "\n" + std::string(5000, 'x')) + waitForFile("go") +
                 chunk("b", registeredLine + "\n" + checkingLine + "\n" + completeLine + "\n"));
     const Run outcome = run(touchOn(InstallStage::validated, "go"));
     EXPECT_EQ(outcome.result, (InstallResult{false, "CHECK_FAILED", 0}));
-    EXPECT_EQ(outcome.stages, allStages);
+    EXPECT_EQ(outcome.stages, (Stages{InstallStage::validated}));
+
+    // An event at the end of a line far longer than a pipe's chunk is not
+    // an event, wherever the pipe cuts the line.
+    writeScript("head -c 70000 /dev/zero | tr '\\0' 'x'\n"
+                "echo '{\"event\":\"error\",\"code\":\"CODEX_MISSING\"}'\n" +
+                chunk("out", perfectOutput));
+    EXPECT_EQ(run().result, (InstallResult{false, "CHECK_FAILED", 0}));
 }
 
 TEST_F(InstallerRunner, HandsOnALongLineWholeWhenItsLineFeedCameWithIt)

@@ -1,5 +1,7 @@
 #include "engine/LineSplitter.h"
 
+#include "engine/TranscriptSink.h"
+
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
@@ -73,9 +75,10 @@ TEST(LineSplitter, DropsPendingBytesBeyondTheLimit)
     EXPECT_EQ(recorder.events, (Events{"x", "<overlong>"}));
     EXPECT_EQ(splitter.pendingBytes(), 0u);
 
-    // What follows, up to the next line feed, is a line of its own.
-    feed(splitter, recorder, "tail\nnext\n");
-    EXPECT_EQ(recorder.events, (Events{"x", "<overlong>", "tail", "next"}));
+    // What follows up to the next line feed belongs to the dropped line.
+    feed(splitter, recorder, "tail");
+    feed(splitter, recorder, "still\nnext\n");
+    EXPECT_EQ(recorder.events, (Events{"x", "<overlong>", "next"}));
 }
 
 TEST(LineSplitter, DropsWhenPendingGrowsPastTheLimitOverSeveralChunks)
@@ -90,21 +93,19 @@ TEST(LineSplitter, DropsWhenPendingGrowsPastTheLimitOverSeveralChunks)
     EXPECT_EQ(splitter.rest(), std::nullopt);
 }
 
-TEST(LineSplitter, HandsOnALongLineWholeWhenItsLineFeedIsInTheSameChunk)
+TEST(LineSplitter, ReportsALongLineOnceAlsoWhenItsLineFeedCameWithIt)
 {
     LineSplitter splitter;
     Recorder recorder;
-    const std::string longLine(5000, 'a');
-    feed(splitter, recorder, longLine + "\nb\n");
-    EXPECT_EQ(recorder.events, (Events{longLine, "b"}));
+    feed(splitter, recorder, std::string(5000, 'a') + "\nb\n");
+    EXPECT_EQ(recorder.events, (Events{"<overlong>", "b"}));
 
-    // Pending bytes plus a chunk form one line too, however long.
+    // Pending bytes and a chunk that together pass the limit, line feed included.
     Recorder joined;
     LineSplitter second;
     feed(second, joined, std::string(4000, 'c'));
     feed(second, joined, std::string(2000, 'd') + "\n");
-    ASSERT_EQ(joined.events.size(), 1u);
-    EXPECT_EQ(joined.events[0], std::string(4000, 'c') + std::string(2000, 'd'));
+    EXPECT_EQ(joined.events, (Events{"<overlong>"}));
 }
 
 TEST(LineSplitter, StaysBoundedOnAnEndlessLine)
@@ -116,9 +117,13 @@ TEST(LineSplitter, StaysBoundedOnAnEndlessLine)
         feed(splitter, recorder, chunk);
         EXPECT_LE(splitter.pendingBytes(), maxEventLineBytes);
     }
-    EXPECT_EQ(recorder.events, Events(64, "<overlong>"));
+    EXPECT_EQ(recorder.events, Events(1, "<overlong>"));
+    // The end of output inside the line leaves no last line.
     feed(splitter, recorder, "end");
-    EXPECT_EQ(splitter.rest(), std::optional<std::string_view>("end"));
+    EXPECT_EQ(splitter.rest(), std::nullopt);
+    feed(splitter, recorder, "\nlast");
+    EXPECT_EQ(splitter.rest(), std::optional<std::string_view>("last"));
+    EXPECT_EQ(recorder.events, Events(1, "<overlong>"));
 }
 
 TEST(LineSplitter, FullChunksOfManyLinesLoseNothing)
@@ -141,6 +146,90 @@ TEST(LineSplitter, FullChunksOfManyLinesLoseNothing)
     for (int i = 0; i < 20000; i += 997)
         EXPECT_EQ(recorder.events[static_cast<std::size_t>(i)], "line " + std::to_string(i));
     EXPECT_EQ(recorder.events.back(), "line 19999");
+}
+
+// Output with over-long lines whose ends would be events if they stood alone:
+// one in the middle and one that the output ends in.
+std::string awkwardOutput()
+{
+    const std::string missing = R"({"event":"error","code":"CODEX_MISSING"})";
+    return R"({"event":"progress","stage":"validated"})"
+           "\n" +
+           std::string(4200, 'x') + missing + "\n" + R"({"event":"progress","stage":"registered"})" + "\n\n" +
+           R"({"event":"progress","stage":"checking"})" + "\n" + R"({"event":"complete","version":"1.0.0"})" +
+           "\n" + std::string(maxEventLineBytes, 'y') + missing;
+}
+
+// What one cutting of the output into chunks gave: the splitter's calls,
+// and the runner's sink's transcript and reported stages.
+struct Cut {
+    Events events;
+    InstallTranscript transcript;
+    std::vector<InstallStage> reported;
+    bool operator==(const Cut&) const = default;
+};
+
+// Cuts `output` at the offsets in `cuts` (ascending), then at every `size` bytes.
+Cut cutAt(std::string_view output, const std::vector<std::size_t>& cuts, std::size_t size)
+{
+    Cut cut;
+    const std::function<void(InstallStage)> progress = [&](InstallStage stage) {
+        cut.reported.push_back(stage);
+    };
+    struct Both {
+        Recorder recorder;
+        TranscriptSink sink;
+        void line(std::string_view text)
+        {
+            recorder.line(text);
+            sink.line(text);
+        }
+        void overlong()
+        {
+            recorder.overlong();
+            sink.overlong();
+        }
+    } both{{}, TranscriptSink(cut.transcript, progress)};
+    LineSplitter splitter;
+    std::size_t done = 0;
+    for (std::size_t next : cuts) {
+        std::copy(output.begin() + done, output.begin() + next, splitter.space().begin());
+        splitter.commit(next - done, both);
+        done = next;
+    }
+    for (; done < output.size(); done += std::min(size, output.size() - done)) {
+        const std::size_t take = std::min(size, output.size() - done);
+        std::copy_n(output.begin() + done, take, splitter.space().begin());
+        splitter.commit(take, both);
+    }
+    if (const std::optional<std::string_view> last = splitter.rest())
+        both.sink.last(*last);
+    cut.events = both.recorder.events;
+    return cut;
+}
+
+TEST(LineSplitter, EveryCuttingOfTheSameOutputGivesTheSameResult)
+{
+    const std::string output = awkwardOutput();
+    const Cut whole = cutAt(output, {}, output.size());
+    EXPECT_EQ(whole.events, (Events{R"({"event":"progress","stage":"validated"})", "<overlong>",
+                                    R"({"event":"progress","stage":"registered"})", "",
+                                    R"({"event":"progress","stage":"checking"})",
+                                    R"({"event":"complete","version":"1.0.0"})", "<overlong>"}));
+    EXPECT_EQ(whole.transcript,
+              (InstallTranscript{{InstallStage::validated, InstallStage::registered, InstallStage::checking},
+                                 "1.0.0",
+                                 std::nullopt,
+                                 true}));
+    EXPECT_EQ(whole.reported, whole.transcript.stages);
+
+    // Larger chunks cut the output once or twice, as the single cuts below do.
+    for (std::size_t size = 1; size <= maxEventLineBytes + 100; ++size)
+        ASSERT_EQ(cutAt(output, {}, size), whole) << "chunks of " << size << " bytes";
+    for (std::size_t first = 1; first < output.size(); ++first)
+        ASSERT_EQ(cutAt(output, {first}, output.size()), whole) << "cut at " << first;
+    for (std::size_t first = 1; first + 4097 < output.size(); first += 97)
+        ASSERT_EQ(cutAt(output, {first, first + 4097}, output.size()), whole) << "cuts at " << first;
 }
 
 } // namespace
