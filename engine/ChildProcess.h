@@ -68,6 +68,8 @@ public:
     ChildRead readWithin(std::chrono::milliseconds timeout, std::span<char> output, std::span<char> error);
 
     bool outputOpen() const { return output_ >= 0; }
+    // The read end of the output, to learn who else holds the pipe; -1 once closed.
+    int outputDescriptor() const { return output_; }
     bool errorOpen() const { return error_ >= 0; }
     // Stops reading the output: the child's next write to it fails (SIGPIPE).
     void closeOutput();

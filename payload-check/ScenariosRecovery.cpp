@@ -1,0 +1,140 @@
+// The scenarios that check what a payload leaves in the home when runs are
+// cut short or overlap: each ends with a clean run, after which the home must
+// hold exactly what a clean install leaves.
+#include "payload-check/Scenarios.h"
+#include "payload-check/TemporaryHome.h"
+#include "payload-check/TreeSnapshot.h"
+
+#include <thread>
+
+namespace ZunoInstaller::PayloadCheck {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int concurrentRounds = 3;
+
+std::string pointName(const Interruption& point)
+{
+    const std::string when =
+        point.afterLines == 0 ? "at the start" : "after line " + std::to_string(point.afterLines);
+    return point.kind == Interruption::Kind::closeReader ? "the reader closed " + when
+                                                         : "the process group killed " + when;
+}
+
+// "nothing lost, nothing nested, nothing left over", or what differs.
+std::string differences(const TreeSnapshot& expected, const fs::path& home)
+{
+    const std::vector<std::string> changes =
+        TreeSnapshot::of(home, {standinAppFolder()}).changesSince(expected);
+    std::string joined;
+    for (std::size_t index = 0; index < changes.size() && index < 5; ++index)
+        joined += (index == 0 ? "" : ", ") + changes[index];
+    if (changes.size() > 5)
+        joined += " and " + std::to_string(changes.size() - 5) + " more";
+    return joined;
+}
+
+// A run that ends on its own terms: success, or a failure it reported with
+// an error event, with nothing malformed on the way.
+bool endedCleanly(const RunReport& run)
+{
+    return run.result.success || (run.recordedFailure && !run.malformed);
+}
+
+} // namespace
+
+ScenarioReport Scenarios::interrupted()
+{
+    const auto place = home(scratch_ / "interrupted");
+    const RunSetup clean = setup(*place, workingTool(*place));
+    RunReport first = runPayload(clean);
+    if (!fault(first).empty() || !first.result.success) {
+        ScenarioReport report = judge("interrupted", std::move(first), false, "a clean install to succeed");
+        report.detail = "the clean install before the interruptions: " + report.detail;
+        return report;
+    }
+    const TreeSnapshot installed = TreeSnapshot::of(place->path(), {standinAppFolder()});
+
+    ScenarioReport last{"interrupted", true, {}, false, std::move(first)};
+    for (const Interruption::Kind kind : {Interruption::Kind::closeReader, Interruption::Kind::killGroup}) {
+        for (std::size_t lines = 0; lines <= 3; ++lines) {
+            const Interruption point{kind, lines};
+            RunSetup cut = clean;
+            cut.interruption = point;
+            RunReport stopped = runPayload(cut);
+            if (const std::string problem = fault(stopped); !problem.empty())
+                return {"interrupted", false, "with " + pointName(point) + ": " + problem, false,
+                        std::move(stopped)};
+            RunReport after = runPayload(clean);
+            if (!fault(after).empty() || !after.result.success) {
+                ScenarioReport report = judge("interrupted", std::move(after), false, "success");
+                report.detail = "the clean run after " + pointName(point) + ": " + report.detail;
+                return report;
+            }
+            // The interrupted run shows where it was cut.
+            if (const std::string changed = differences(installed, place->path()); !changed.empty())
+                return {"interrupted", false,
+                        "after " + pointName(point) +
+                            " and a clean run, the home differs "
+                            "from a clean install: " +
+                            changed,
+                        false, std::move(stopped)};
+            last.run = std::move(after);
+        }
+    }
+    last.detail = "8 interruptions, each followed by a clean run: the home as after a clean install";
+    return last;
+}
+
+ScenarioReport Scenarios::concurrent()
+{
+    const auto place = home(scratch_ / "concurrent");
+    const RunSetup clean = setup(*place, workingTool(*place));
+    RunReport first = runPayload(clean);
+    if (!fault(first).empty() || !first.result.success) {
+        ScenarioReport report = judge("concurrent", std::move(first), false, "a clean install to succeed");
+        report.detail = "the clean install before the concurrent runs: " + report.detail;
+        return report;
+    }
+    const TreeSnapshot installed = TreeSnapshot::of(place->path(), {standinAppFolder()});
+
+    ScenarioReport last{"concurrent", true, {}, false, std::move(first)};
+    std::string outcomes;
+    for (int round = 1; round <= concurrentRounds; ++round) {
+        RunReport other;
+        std::thread second([&] { other = runPayload(clean); });
+        RunReport one = runPayload(clean);
+        second.join();
+        for (RunReport* run : {&one, &other}) {
+            if (const std::string problem = fault(*run); !problem.empty())
+                return {"concurrent", false, "a run beside another: " + problem, false, std::move(*run)};
+            if (!endedCleanly(*run))
+                return {"concurrent", false,
+                        "a run beside another did not end cleanly: " + summaryOf(*run) +
+                            (run->malformed ? ", with malformed lines" : ", without an error event"),
+                        false, std::move(*run)};
+        }
+        if (round == 1)
+            outcomes = summaryOf(one) + " and " + summaryOf(other);
+        RunReport after = runPayload(clean);
+        if (!fault(after).empty() || !after.result.success) {
+            ScenarioReport report = judge("concurrent", std::move(after), false, "success");
+            report.detail = "the clean run after two at once: " + report.detail;
+            return report;
+        }
+        if (const std::string changed = differences(installed, place->path()); !changed.empty())
+            return {"concurrent", false,
+                    "after two runs at once and a clean run, the home differs from a clean "
+                    "install: " +
+                        changed,
+                    false, std::move(after)};
+        last.run = std::move(after);
+    }
+    last.detail = std::to_string(concurrentRounds) + " pairs of runs at once (the first: " + outcomes +
+                  "), each followed by a clean run: the home as after a clean install";
+    return last;
+}
+
+} // namespace ZunoInstaller::PayloadCheck
