@@ -118,6 +118,13 @@ ScenarioReport Scenarios::concurrent()
         }
         if (round == 1)
             outcomes = summaryOf(one) + " and " + summaryOf(other);
+        // Each run put the same copy in place or left the earlier one: either
+        // way the home is as after a clean install already.
+        if (const std::string changed = differences(installed, place->path()); !changed.empty())
+            return {"concurrent", false,
+                    "after two runs at once (" + summaryOf(one) + " and " + summaryOf(other) +
+                        "), the home differs from a clean install: " + changed,
+                    false, std::move(one)};
         RunReport after = runPayload(clean);
         if (!fault(after).empty() || !after.result.success) {
             ScenarioReport report = judge("concurrent", std::move(after), false, "success");
