@@ -44,6 +44,7 @@ fail() {
 exists() { [ -e "$1" ] || [ -L "$1" ]; }
 
 locked=
+me=
 tool_pid=
 watchdog=
 interrupted() {
@@ -57,8 +58,9 @@ finish() {
     [ -n "$tool_pid" ] && kill -9 "$tool_pid" "$watchdog" 2>/dev/null
     if [ -n "$locked" ]; then
         recover || printf 'Install.command: %s\n' "left $run for the next run to finish" >&2
-        unlock
     fi
+    # Also when stopped while asking for the lock: the entry may already be there.
+    [ -n "$me" ] && unlock
     exit "$status"
 }
 trap finish EXIT
@@ -136,7 +138,7 @@ take_lock() {
 unlock() {
     rmdir "$lock/$me" 2>/dev/null
     rmdir "$lock" 2>/dev/null # stays while another run is asking
-    locked=
+    locked= me=
 }
 
 # --- finishing or undoing a run ----------------------------------------------
@@ -268,7 +270,7 @@ version=
 IFS= read -r version <VERSION || [ -n "$version" ] || fail CHECK_FAILED "VERSION is empty"
 case $version in '' | *[![:print:]]*) fail CHECK_FAILED "VERSION holds unprintable characters" ;; esac
 [ "${#version}" -le 256 ] || fail CHECK_FAILED "VERSION is too long"
-version=$(printf '%s' "$version" | sed 's/[\\"]/\\&/g')
+version=$(printf '%s' "$version" | sed 's/[\\"]/\\&/g') || fail CHECK_FAILED "cannot escape VERSION"
 
 progress validated
 
