@@ -6,6 +6,11 @@
 # in ZUNO_CODEX_BIN. Standard output carries event lines and nothing else, one
 # JSON object per line (docs/payload-protocol.md); diagnostics go to standard
 # error, which the installer discards. POSIX sh only: it runs on macOS and Linux.
+#
+# Whatever stops a run (a failure, a signal, SIGKILL, the installer gone), the
+# destination ends up holding the complete earlier copy or the complete new
+# one: every change beside it is a rename recorded by the names below, and the
+# next run finishes or undoes what it finds before it does anything else.
 
 # Events go to fd 3; everything any tool prints goes to standard error.
 exec 3>&1 1>&2
@@ -19,8 +24,16 @@ PACKAGE=zuno-starter
 MANIFEST=SHA256SUMS
 # How long the Codex tool may take to answer --version before it counts as broken.
 CHECK_SECONDS=${ZUNO_CODEX_CHECK_SECONDS:-30}
+case $CHECK_SECONDS in '' | *[!0-9]* | ?????*) CHECK_SECONDS=30 ;; esac
+CHECK_SECONDS=${CHECK_SECONDS#"${CHECK_SECONDS%%[!0]*}"}
+[ -n "$CHECK_SECONDS" ] || CHECK_SECONDS=30
 
-emit() { printf '%s\n' "$1" >&3; }
+# A failed write means the reader is gone: nobody will learn how this run ends,
+# so it is undone (by the EXIT trap) rather than carried on blind.
+emit() {
+    printf '%s\n' "$1" >&3 2>/dev/null && return 0
+    exit 141
+}
 progress() { emit "{\"event\":\"progress\",\"stage\":\"$1\"}"; }
 # fail CODE [message]: reports the failure and ends the run (the EXIT trap rolls back).
 fail() {
@@ -28,35 +41,182 @@ fail() {
     emit "{\"event\":\"error\",\"code\":\"$1\"}"
     exit 1
 }
-
-# --- the install transaction: staging folder, swap, rollback -----------------
-staging=
-dest=
-placed=
 exists() { [ -e "$1" ] || [ -L "$1" ]; }
-cleanup() {
-    [ -n "$staging" ] || return 0
-    # A step after the swap failed: take the new copy out again.
-    [ -n "$placed" ] && rm -rf "$dest"
-    if exists "$staging/old"; then
-        # Put the older copy back; if that is impossible, keep it where it is.
-        if exists "$dest" || ! mv "$staging/old" "$dest"; then
-            return 0
-        fi
-    fi
-    rm -rf "$staging"
+
+locked=
+me=
+tool_pid=
+watchdog=
+interrupted() {
+    trap '' HUP INT PIPE TERM
+    [ "$1" -eq 141 ] || printf '%s\n' '{"event":"error","code":"INSTALL_FAILED"}' >&3 2>/dev/null
+    exit "$1"
 }
-trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
+finish() {
+    status=$?
+    trap '' HUP INT PIPE TERM
+    [ -n "$tool_pid" ] && kill -9 "$tool_pid" "$watchdog" 2>/dev/null
+    if [ -n "$locked" ]; then
+        recover || printf 'Install.command: %s\n' "left $run for the next run to finish" >&2
+    fi
+    # Also when stopped while asking for the lock: the entry may already be there.
+    [ -n "$me" ] && unlock
+    exit "$status"
+}
+trap finish EXIT
+trap 'interrupted 129' HUP
+trap 'interrupted 130' INT
+trap 'interrupted 141' PIPE
+trap 'interrupted 143' TERM
+
+# --- runs exclude each other -------------------------------------------------
+# The lock folder holds one entry per run that asks for it, named by process id
+# and start time, so that a later process with a reused id has another name. A
+# run holds the lock while no other live run has an entry; whoever finds the
+# entry of a dead run removes it. Each step is one atomic mkdir or rmdir, so a
+# run killed anywhere leaves at most its own entry (or an empty folder) behind.
+
+# The start time of process $1 (Z for a zombie), empty when it cannot be learned.
+# Only called as $(started PID): it changes IFS and the positional parameters.
+started() {
+    if [ -r "/proc/$1/stat" ]; then
+        stat=
+        { IFS= read -r stat; } <"/proc/$1/stat" 2>/dev/null
+        stat=${stat##*) } # after "(command name)", which may hold anything
+        set -- $stat
+        [ "$#" -ge 20 ] || return 0
+        if [ "$1" = Z ]; then printf Z; else printf '%s' "${20}"; fi
+    else
+        set -- $(ps -o lstart= -p "$1" 2>/dev/null)
+        IFS=.
+        printf '%s' "$*"
+    fi
+}
+alive() {
+    pid=${1%%-*}
+    case $pid in '' | *[!0-9]*) return 1 ;; esac
+    kill -0 "$pid" 2>/dev/null || return 1
+    now=$(started "$pid")
+    [ -z "${1#*-}" ] || [ -z "$now" ] || [ "$now" = "${1#*-}" ]
+}
+# 0: held; 1: another live run has it; 2: the lock cannot be made; 3: try again now.
+claim() {
+    [ -d "$lock" ] || mkdir "$lock" 2>/dev/null || [ -d "$lock" ] || return 2
+    if ! mkdir "$lock/$me" 2>/dev/null; then
+        [ -d "$lock" ] && return 2
+        return 3
+    fi
+    set +f
+    set -- "$lock"/*
+    set -f
+    rival=
+    for entry; do
+        [ "$entry" = "$lock/$me" ] && continue
+        if alive "${entry##*/}"; then rival=1; else rmdir "$entry" 2>/dev/null; fi
+    done
+    if [ -z "$rival" ]; then
+        locked=1
+        return 0
+    fi
+    rmdir "$lock/$me"
+    return 1
+}
+nap() {
+    if sleep 0.2 2>/dev/null; then waited=$((waited + 1)); else sleep 1; waited=$((waited + 5)); fi
+}
+# Waits (in fifths of a second) longer than another run's Codex check may take.
+take_lock() {
+    me=$$-$(started $$)
+    waited=0
+    while :; do
+        claim
+        case $? in 0) return 0 ;; 2) return 2 ;; 3) continue ;; esac
+        [ "$waited" -lt $(((CHECK_SECONDS + 15) * 5)) ] || return 1
+        nap
+    done
+}
+unlock() {
+    rmdir "$lock/$me" 2>/dev/null
+    rmdir "$lock" 2>/dev/null # stays while another run is asking
+    locked= me=
+}
+
+# --- finishing or undoing a run ----------------------------------------------
+# Beside the destination, under the lock:
+#   .zuno-starter.trash/  garbage: removed first, and the only thing removed whole
+#   .zuno-starter.run/    the one run under way, holding
+#       building/  the copy being made (the destination is untouched)
+#       new/       the complete, verified copy, not yet in place
+#       old/       the earlier copy, moved out of the destination
+#       dead/      the new copy, taken out of the destination again
+#     with neither building/ nor new/ (nor dead/), the new copy is in place.
+# Moving the run folder to the trash is the commit. Undoing puts old/ back.
+clear_trash() {
+    exists "$trash" || return 0
+    rm -rf "$trash"
+    ! exists "$trash"
+}
+recover() {
+    clear_trash || return 1
+    # Earlier versions of this script staged in .zuno-starter.XXXXXX (new/, old/).
+    set +f
+    set -- "$base/.$PACKAGE".??????
+    set -f
+    for legacy; do
+        [ -d "$legacy" ] || continue
+        if exists "$legacy/old" && ! exists "$dest"; then
+            mv "$legacy/old" "$dest" || return 1
+        fi
+        mv "$legacy" "$trash" && clear_trash || return 1
+    done
+    exists "$run" || return 0
+    if ! exists "$run/building" && ! exists "$run/new" && ! exists "$run/dead" && exists "$dest"; then
+        mv "$dest" "$run/dead" || return 1
+    fi
+    if exists "$run/old"; then
+        exists "$dest" && return 1
+        mv "$run/old" "$dest" || return 1
+    fi
+    mv "$run" "$trash" && clear_trash
+}
+lock_and_recover() {
+    take_lock
+    case $? in
+    0) ;;
+    1) fail INSTALL_FAILED "another install of $PACKAGE is still running" ;;
+    *) fail INSTALL_FAILED "cannot create $lock" ;;
+    esac
+    recover || fail INSTALL_FAILED "cannot finish the install that was interrupted in $base"
+}
 
 if [ "$#" -ne 1 ] || [ "$1" != --headless ]; then
     fail INSTALL_FAILED "usage: /bin/sh Install.command --headless (the Zuno installer runs this script)"
 fi
 
-here=$(CDPATH='' cd -- "$(dirname -- "$0")" && pwd -P) || fail CHECK_FAILED "cannot find the payload folder"
+case $0 in */*) dir=${0%/*} ;; *) dir=. ;; esac
+here=$(CDPATH='' cd -- "${dir:-/}" && pwd -P) || fail CHECK_FAILED "cannot find the payload folder"
 cd "$here" || fail CHECK_FAILED "cannot enter $here"
+
+# Where the package goes: on macOS in Application Support, elsewhere in the XDG data folder.
+base=
+case ${HOME-} in
+/?*)
+    if [ "$(uname -s)" = Darwin ]; then
+        base="$HOME/Library/Application Support/Vexa Zuno"
+    else
+        data=${XDG_DATA_HOME-}
+        case $data in /?*) ;; *) data="$HOME/.local/share" ;; esac
+        base="$data/vexa-zuno"
+    fi
+    ;;
+esac
+dest="$base/$PACKAGE"
+run="$base/.$PACKAGE.run"
+trash="$base/.$PACKAGE.trash"
+lock="$base/.$PACKAGE.lock"
+
+# Whatever an interrupted run left is settled first, even if this payload turns out damaged.
+[ -n "$base" ] && [ -d "$base" ] && lock_and_recover
 
 # --- 1. validated: every listed file matches its SHA-256 --------------------
 if command -v sha256sum >/dev/null 2>&1; then
@@ -70,10 +230,11 @@ else
 fi
 digest() {
     case $hasher in
-    sha256sum) sha256sum <"$1" ;;
-    shasum) shasum -a 256 <"$1" ;;
-    openssl) openssl dgst -sha256 -r <"$1" ;;
-    esac | awk '{ print $1 }'
+    sha256sum) set -- $(sha256sum <"$1") ;;
+    shasum) set -- $(shasum -a 256 <"$1") ;;
+    openssl) set -- $(openssl dgst -sha256 -r <"$1") ;;
+    esac
+    printf '%s' "${1-}"
 }
 
 [ -f "$MANIFEST" ] || fail CHECK_FAILED "$MANIFEST is missing"
@@ -109,40 +270,34 @@ version=
 IFS= read -r version <VERSION || [ -n "$version" ] || fail CHECK_FAILED "VERSION is empty"
 case $version in '' | *[![:print:]]*) fail CHECK_FAILED "VERSION holds unprintable characters" ;; esac
 [ "${#version}" -le 256 ] || fail CHECK_FAILED "VERSION is too long"
-version=$(printf '%s' "$version" | sed 's/[\\"]/\\&/g')
+version=$(printf '%s' "$version" | sed 's/[\\"]/\\&/g') || fail CHECK_FAILED "cannot escape VERSION"
 
 progress validated
 
-# --- 2. registered: copy into application support, then swap atomically -----
-case ${HOME-} in /?*) ;; *) fail INSTALL_FAILED "HOME is not an absolute path" ;; esac
-if [ "$(uname -s)" = Darwin ]; then
-    base="$HOME/Library/Application Support/Vexa Zuno"
-else
-    data=${XDG_DATA_HOME-}
-    case $data in /?*) ;; *) data="$HOME/.local/share" ;; esac
-    base="$data/vexa-zuno"
-fi
-dest="$base/$PACKAGE"
-
+# --- 2. registered: build the copy beside the destination, then swap ---------
+[ -n "$base" ] || fail INSTALL_FAILED "HOME is not an absolute path"
 mkdir -p "$base" || fail INSTALL_FAILED "cannot create $base"
-staging=$(mktemp -d "$base/.$PACKAGE.XXXXXX") || fail INSTALL_FAILED "cannot create a staging folder in $base"
+[ -n "$locked" ] || lock_and_recover
+
+mkdir -p "$trash/building" && mv "$trash" "$run" || fail INSTALL_FAILED "cannot create $run"
 for entry in $entries; do
     sum=${entry%%:*}
     path=${entry#*:}
-    target="$staging/new/${path#"$PACKAGE"/}"
-    mkdir -p "$(dirname "$target")" || fail INSTALL_FAILED "cannot create $(dirname "$target")"
+    target="$run/building/${path#"$PACKAGE"/}"
+    mkdir -p "${target%/*}" || fail INSTALL_FAILED "cannot create ${target%/*}"
     cp "$path" "$target" || fail INSTALL_FAILED "cannot copy $path"
     # The copy must be what was verified, not whatever the source holds now.
     [ "$(digest "$target")" = "$sum" ] || fail INSTALL_FAILED "the copy of $path differs"
 done
+mv "$run/building" "$run/new" || fail INSTALL_FAILED "cannot complete the copy"
 
-# The older copy stays in the staging folder until the run has succeeded.
+# Two renames: POSIX has no atomic exchange of folders. Killed between them, the
+# destination is missing until the next run puts old/ back.
 if exists "$dest"; then
-    mv "$dest" "$staging/old" || fail INSTALL_FAILED "cannot move the older copy aside"
+    mv "$dest" "$run/old" || fail INSTALL_FAILED "cannot move the older copy aside"
 fi
 exists "$dest" && fail INSTALL_FAILED "$dest reappeared during the install"
-mv "$staging/new" "$dest" || fail INSTALL_FAILED "cannot move the new copy into place"
-placed=1
+mv "$run/new" "$dest" || fail INSTALL_FAILED "cannot move the new copy into place"
 
 progress registered
 
@@ -153,7 +308,6 @@ tool=${ZUNO_CODEX_BIN-}
 if [ -z "$tool" ] || [ ! -f "$tool" ] || [ ! -x "$tool" ]; then
     fail CODEX_MISSING "no executable Codex tool at '${tool}'"
 fi
-case $CHECK_SECONDS in '' | *[!0-9]* | ?????* | 0 | 00 | 000 | 0000) CHECK_SECONDS=30 ;; esac
 
 # Neither the tool nor the watchdog may hold the event pipe: a leftover child
 # would keep the installer waiting for the end of the output.
@@ -175,14 +329,16 @@ tool_status=$?
 # before it drops the traps it inherited, and would then run its whole course.
 kill -9 "$watchdog" 2>/dev/null
 wait "$watchdog" 2>/dev/null
+tool_pid=
+watchdog=
 
 # It is there but does not run: the app is installed, its runtime is not usable.
 [ "$tool_status" -eq 0 ] || fail RUNTIME_UNAVAILABLE "'$tool --version' failed with status $tool_status"
 
-# --- 4. complete: commit, then report the installer's version ----------------
-placed=
-rm -rf "$staging"
-staging=
-
+# --- 4. complete: report, then commit -----------------------------------------
+# From here a signal cannot come between the report and the commit. A report
+# that cannot be written undoes the run; a commit that fails reports an error.
+trap '' HUP INT PIPE TERM
 emit "{\"event\":\"complete\",\"version\":\"$version\"}"
+mv "$run" "$trash" || fail INSTALL_FAILED "cannot commit the install"
 exit 0
