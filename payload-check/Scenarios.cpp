@@ -100,9 +100,14 @@ ScenarioReport Scenarios::withTool(std::string name, StandinCodex variant)
     const std::string code = run.result.code;
     if (variant == StandinCodex::missing || variant == StandinCodex::notExecutable)
         return judge(std::move(name), std::move(run), code == "CODEX_MISSING", "CODEX_MISSING");
-    if (variant == StandinCodex::hangs)
-        return judge(std::move(name), std::move(run), failed,
-                     "a failure within the time limit, although the tool never returns");
+    if (variant == StandinCodex::hangs) {
+        const std::string took = " after " + std::to_string(static_cast<int>(run.seconds + 0.5)) + " s";
+        ScenarioReport report = judge(std::move(name), std::move(run), failed,
+                                      "a failure within the time limit, although the tool never returns");
+        if (report.passed)
+            report.detail += took;
+        return report;
+    }
     ScenarioReport report = judge(std::move(name), std::move(run), failed, "a failure");
     if (report.passed && code != "RUNTIME_UNAVAILABLE") {
         report.warning = true;

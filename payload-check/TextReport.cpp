@@ -81,15 +81,14 @@ void TextReport::field(std::string_view name, const std::string& value)
 void TextReport::lines(const RunReport& report)
 {
     out_ << "standard output (" << report.lines.size() + report.linesNotKept << " lines)\n";
+    // Two rows a line: what the installer made of it, then the line itself.
     for (const LineRecord& line : report.lines) {
         char head[48];
         std::snprintf(head, sizeof head, "  %4zu  %8s  ", line.number, seconds(line.seconds).c_str());
-        std::string verdict = verdictText(line.explanation);
-        verdict.resize(std::max<std::size_t>(verdict.size(), 30), ' ');
         std::string text = PrintableText{.limit = shownLineBytes}(line.bytes);
         if (line.size > line.bytes.size())
             text += " \xE2\x80\xA6 (" + std::to_string(line.size) + " bytes at hand)";
-        out_ << head << verdict << "  " << text << "\n";
+        out_ << head << verdictText(line.explanation) << "\n" << std::string(18, ' ') << "| " << text << "\n";
     }
     if (report.linesNotKept > 0)
         out_ << "  \xE2\x80\xA6 " << report.linesNotKept << " more lines not shown, "
@@ -141,7 +140,7 @@ void TextReport::outcome(const RunReport& report)
         field("", change);
 }
 
-void TextReport::run(const RunReport& report, bool passed)
+void TextReport::run(const RunReport& report, bool passed, const std::string& detail)
 {
     out_ << "zuno-payload-check: " << PrintableText{}(options_.payload.native()) << "\n";
     field("expected version", inQuotes(options_.expectedVersion));
@@ -158,7 +157,7 @@ void TextReport::run(const RunReport& report, bool passed)
     standardError(report);
     out_ << "\n";
     outcome(report);
-    field("verdict", passed ? "PASS" : "FAIL");
+    field("verdict", passed ? "PASS" : "FAIL: " + detail);
 }
 
 void TextReport::scenarios(const std::vector<ScenarioReport>& reports)

@@ -16,7 +16,8 @@ class TextReport {
 public:
     TextReport(std::ostream& out, const CheckOptions& options) : out_(out), options_(options) {}
 
-    void run(const RunReport& report, bool passed);
+    // `detail` says why a run that did not pass failed.
+    void run(const RunReport& report, bool passed, const std::string& detail);
     void scenarios(const std::vector<ScenarioReport>& reports);
 
     // What one line's verdict says: "stage validated", "malformed: too-long", ...

@@ -94,11 +94,9 @@ int main(int argc, char** argv)
         std::cout << jsonReport(options, run, passed, options.scenarios ? &reports : nullptr);
     } else {
         TextReport text(std::cout, options);
-        text.run(run, reports.front().passed);
+        text.run(run, reports.front().passed, reports.front().detail);
         if (options.scenarios)
             text.scenarios(reports);
-        else if (!reports.front().passed)
-            std::cout << "\n" << reports.front().detail << "\n";
     }
     std::cout.flush();
     return passed ? passedStatus : failedStatus;
