@@ -167,6 +167,9 @@ RunReport runPayload(const RunSetup& setup)
 {
     RunReport report;
     report.expectedVersion = setup.expectedVersion;
+    report.setupError = setup.setupError;
+    if (!setup.setupError.empty())
+        return report;
     const TreeSnapshot before = TreeSnapshot::of(setup.payload);
     const Clock::time_point start = Clock::now();
 
@@ -207,7 +210,9 @@ std::string_view screenFor(const RunReport& report)
 std::string runFault(const RunReport& report, milliseconds timeout)
 {
     std::vector<std::string> faults;
-    if (!report.started)
+    if (!report.setupError.empty())
+        faults.push_back(report.setupError);
+    else if (!report.started)
         faults.push_back("the script could not be started");
     if (report.timedOut)
         faults.push_back("it reached the time limit of " +

@@ -30,6 +30,8 @@ struct RunSetup {
     bool inputFromNull = false;
     std::chrono::milliseconds timeout{60000};
     Interruption interruption;
+    // Why the run cannot even be tried (its temporary home could not be made).
+    std::string setupError;
 };
 
 // One line of standard output and what the transcript made of it.
@@ -45,6 +47,7 @@ struct LineRecord {
 
 struct RunReport {
     bool started = false;
+    std::string setupError;
     std::vector<LineRecord> lines;
     // Lines judged but not kept (beyond maxRecordedLines), and how many of them were malformed.
     std::size_t linesNotKept = 0;

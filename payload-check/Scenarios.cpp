@@ -1,5 +1,6 @@
 #include "payload-check/Scenarios.h"
 
+#include "payload-check/PrintableText.h"
 #include "payload-check/TemporaryHome.h"
 
 namespace ZunoInstaller::PayloadCheck {
@@ -47,8 +48,17 @@ fs::path Scenarios::workingTool(const TemporaryHome& home) const
 
 RunSetup Scenarios::setup(const TemporaryHome& home, const fs::path& tool) const
 {
-    return {options_.payload, tool, home.environment(inherited_), options_.expectedVersion, false,
-            options_.timeout, {}};
+    RunSetup run{options_.payload,
+                 tool,
+                 home.environment(inherited_),
+                 options_.expectedVersion,
+                 false,
+                 options_.timeout,
+                 {},
+                 {}};
+    if (!home.ready() || tool.empty())
+        run.setupError = "cannot make a temporary home in " + PrintableText{}(home.path().native());
+    return run;
 }
 
 std::string Scenarios::fault(const RunReport& run) const
