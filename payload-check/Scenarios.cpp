@@ -79,6 +79,16 @@ ScenarioReport Scenarios::judge(std::string name, RunReport run, bool wanted,
     return report;
 }
 
+std::optional<ScenarioReport> Scenarios::unlessSucceeded(const std::string& name, RunReport& run,
+                                                         const std::string& which) const
+{
+    if (fault(run).empty() && run.result.success)
+        return std::nullopt;
+    ScenarioReport report = judge(name, std::move(run), false, "success");
+    report.detail = which + ": " + report.detail;
+    return report;
+}
+
 ScenarioReport Scenarios::installs()
 {
     const auto place = home(scratch_ / "installs");
@@ -92,11 +102,8 @@ ScenarioReport Scenarios::reinstall()
     const auto place = home(scratch_ / "reinstall");
     const RunSetup twice = setup(*place, workingTool(*place));
     RunReport first = runPayload(twice);
-    if (!fault(first).empty() || !first.result.success) {
-        ScenarioReport report = judge("reinstall", std::move(first), false, "a first install to succeed");
-        report.detail = "the first run: " + report.detail;
-        return report;
-    }
+    if (std::optional<ScenarioReport> failed = unlessSucceeded("reinstall", first, "the first run"))
+        return *failed;
     RunReport second = runPayload(twice);
     const bool succeeded = second.result.success;
     return judge("reinstall", std::move(second), succeeded, "success over the first install");

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,10 @@ private:
     ScenarioReport interrupted();
     ScenarioReport concurrent();
 
+    // A clean install in a fresh home and what it left there.
+    struct Baseline;
+    Baseline baseline(const std::string& name, const std::string& which) const;
+
     std::unique_ptr<TemporaryHome> home(const std::filesystem::path& where) const;
     // --codex, or a working stand-in in `home`.
     std::filesystem::path workingTool(const TemporaryHome& home) const;
@@ -50,6 +55,9 @@ private:
     // The run's own faults first, then whether it ended as wanted.
     ScenarioReport judge(std::string name, RunReport run, bool wanted, std::string_view wantedText) const;
     std::string fault(const RunReport& run) const;
+    // A failed report when `run` did not succeed cleanly; `which` names the run in the detail.
+    std::optional<ScenarioReport> unlessSucceeded(const std::string& name, RunReport& run,
+                                                  const std::string& which) const;
 
     const CheckOptions& options_;
     std::filesystem::path scratch_;

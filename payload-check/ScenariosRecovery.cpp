@@ -45,19 +45,33 @@ bool endedCleanly(const RunReport& run)
 
 } // namespace
 
+struct Scenarios::Baseline {
+    std::unique_ptr<TemporaryHome> place;
+    RunSetup clean;
+    RunReport first;
+    TreeSnapshot installed;
+    std::optional<ScenarioReport> failed;
+};
+
+Scenarios::Baseline Scenarios::baseline(const std::string& name, const std::string& which) const
+{
+    Baseline base;
+    base.place = home(scratch_ / name);
+    base.clean = setup(*base.place, workingTool(*base.place));
+    base.first = runPayload(base.clean);
+    base.failed = unlessSucceeded(name, base.first, which);
+    base.installed = TreeSnapshot::of(base.place->path(), {standinAppFolder()});
+    return base;
+}
+
 ScenarioReport Scenarios::interrupted()
 {
-    const auto place = home(scratch_ / "interrupted");
-    const RunSetup clean = setup(*place, workingTool(*place));
-    RunReport first = runPayload(clean);
-    if (!fault(first).empty() || !first.result.success) {
-        ScenarioReport report = judge("interrupted", std::move(first), false, "a clean install to succeed");
-        report.detail = "the clean install before the interruptions: " + report.detail;
-        return report;
-    }
-    const TreeSnapshot installed = TreeSnapshot::of(place->path(), {standinAppFolder()});
+    Baseline base = baseline("interrupted", "the clean install before the interruptions");
+    if (base.failed)
+        return *base.failed;
+    const RunSetup& clean = base.clean;
 
-    ScenarioReport last{"interrupted", true, {}, false, std::move(first)};
+    ScenarioReport last{"interrupted", true, {}, false, std::move(base.first)};
     for (const Interruption::Kind kind : {Interruption::Kind::closeReader, Interruption::Kind::killGroup}) {
         for (std::size_t lines = 0; lines <= 3; ++lines) {
             const Interruption point{kind, lines};
@@ -68,18 +82,14 @@ ScenarioReport Scenarios::interrupted()
                 return {"interrupted", false, "with " + pointName(point) + ": " + problem, false,
                         std::move(stopped)};
             RunReport after = runPayload(clean);
-            if (!fault(after).empty() || !after.result.success) {
-                ScenarioReport report = judge("interrupted", std::move(after), false, "success");
-                report.detail = "the clean run after " + pointName(point) + ": " + report.detail;
-                return report;
-            }
+            if (std::optional<ScenarioReport> failed =
+                    unlessSucceeded("interrupted", after, "the clean run after " + pointName(point)))
+                return *failed;
             // The interrupted run shows where it was cut.
-            if (const std::string changed = differences(installed, place->path()); !changed.empty())
+            if (const std::string changed = differences(base.installed, base.place->path()); !changed.empty())
                 return {"interrupted", false,
                         "after " + pointName(point) +
-                            " and a clean run, the home differs "
-                            "from a clean install: " +
-                            changed,
+                            " and a clean run, the home differs from a clean install: " + changed,
                         false, std::move(stopped)};
             last.run = std::move(after);
         }
@@ -90,17 +100,12 @@ ScenarioReport Scenarios::interrupted()
 
 ScenarioReport Scenarios::concurrent()
 {
-    const auto place = home(scratch_ / "concurrent");
-    const RunSetup clean = setup(*place, workingTool(*place));
-    RunReport first = runPayload(clean);
-    if (!fault(first).empty() || !first.result.success) {
-        ScenarioReport report = judge("concurrent", std::move(first), false, "a clean install to succeed");
-        report.detail = "the clean install before the concurrent runs: " + report.detail;
-        return report;
-    }
-    const TreeSnapshot installed = TreeSnapshot::of(place->path(), {standinAppFolder()});
+    Baseline base = baseline("concurrent", "the clean install before the concurrent runs");
+    if (base.failed)
+        return *base.failed;
+    const RunSetup& clean = base.clean;
 
-    ScenarioReport last{"concurrent", true, {}, false, std::move(first)};
+    ScenarioReport last{"concurrent", true, {}, false, std::move(base.first)};
     std::string outcomes;
     for (int round = 1; round <= concurrentRounds; ++round) {
         RunReport other;
@@ -120,18 +125,16 @@ ScenarioReport Scenarios::concurrent()
             outcomes = summaryOf(one) + " and " + summaryOf(other);
         // Each run put the same copy in place or left the earlier one: either
         // way the home is as after a clean install already.
-        if (const std::string changed = differences(installed, place->path()); !changed.empty())
+        if (const std::string changed = differences(base.installed, base.place->path()); !changed.empty())
             return {"concurrent", false,
                     "after two runs at once (" + summaryOf(one) + " and " + summaryOf(other) +
                         "), the home differs from a clean install: " + changed,
                     false, std::move(one)};
         RunReport after = runPayload(clean);
-        if (!fault(after).empty() || !after.result.success) {
-            ScenarioReport report = judge("concurrent", std::move(after), false, "success");
-            report.detail = "the clean run after two at once: " + report.detail;
-            return report;
-        }
-        if (const std::string changed = differences(installed, place->path()); !changed.empty())
+        if (std::optional<ScenarioReport> failed =
+                unlessSucceeded("concurrent", after, "the clean run after two at once"))
+            return *failed;
+        if (const std::string changed = differences(base.installed, base.place->path()); !changed.empty())
             return {"concurrent", false,
                     "after two runs at once and a clean run, the home differs from a clean "
                     "install: " +
