@@ -1,8 +1,12 @@
 #include "engine/ChildProcess.h"
 
+#include "engine/Descriptor.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,26 +14,6 @@
 namespace ZunoInstaller {
 
 namespace {
-
-// Owns one descriptor.
-struct Descriptor {
-    int fd = -1;
-    Descriptor() = default;
-    explicit Descriptor(int value) : fd(value) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int release()
-    {
-        const int value = fd;
-        fd = -1;
-        return value;
-    }
-};
 
 struct FileActions {
     posix_spawn_file_actions_t actions;
@@ -51,45 +35,9 @@ struct SpawnAttributes {
     }
 };
 
-// Moves a descriptor that landed on 0, 1 or 2 (the installer's own standard
-// streams were closed) above them, so that the child's dup2 and the closing
-// of everything from 3 on treat the pipe like any other descriptor.
-bool moveAboveStandardStreams(Descriptor& descriptor)
-{
-    if (descriptor.fd > 2)
-        return true;
-    const int moved = ::fcntl(descriptor.fd, F_DUPFD_CLOEXEC, 3);
-    if (moved < 0)
-        return false;
-    ::close(descriptor.fd);
-    descriptor.fd = moved;
-    return true;
-}
-
-// A pipe whose ends are close-on-exec from the start, so that no process that
-// another thread spawns meanwhile inherits them.
-bool openPipe(Descriptor& readEnd, Descriptor& writeEnd)
-{
-    int ends[2];
-#ifdef __APPLE__
-    // No pipe2 here: the window before FD_CLOEXEC only matters for spawns
-    // elsewhere in the process that do not use POSIX_SPAWN_CLOEXEC_DEFAULT.
-    if (::pipe(ends) != 0)
-        return false;
-    readEnd.fd = ends[0];
-    writeEnd.fd = ends[1];
-    if (::fcntl(ends[0], F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(ends[1], F_SETFD, FD_CLOEXEC) != 0)
-        return false;
-#else
-    if (::pipe2(ends, O_CLOEXEC) != 0)
-        return false;
-    readEnd.fd = ends[0];
-    writeEnd.fd = ends[1];
-#endif
-    return moveAboveStandardStreams(readEnd) && moveAboveStandardStreams(writeEnd);
-}
-
-bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::string& directory, int output)
+// `error` is the write end for standard error, or -1 for the null device.
+bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::string& directory, int output,
+                   int error, bool inputFromNull)
 {
     if (!files.ready || !attributes.ready)
         return false;
@@ -98,14 +46,19 @@ bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::s
     // in the child, or a signal to its group, never reaches the installer.
     short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP;
 #ifdef __APPLE__
-    // Everything not named by a file action is closed; standard input is kept.
+    // Everything not named by a file action is closed.
     flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
-    if (posix_spawn_file_actions_addinherit_np(actions, STDIN_FILENO) != 0)
+    if (!inputFromNull && posix_spawn_file_actions_addinherit_np(actions, STDIN_FILENO) != 0)
         return false;
 #endif
-    if (posix_spawn_file_actions_addchdir_np(actions, directory.c_str()) != 0 ||
-        posix_spawn_file_actions_adddup2(actions, output, STDOUT_FILENO) != 0 ||
-        posix_spawn_file_actions_addopen(actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0) != 0)
+    if (inputFromNull &&
+        posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0)
+        return false;
+    const int errorAction =
+        error >= 0 ? posix_spawn_file_actions_adddup2(actions, error, STDERR_FILENO)
+                   : posix_spawn_file_actions_addopen(actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (errorAction != 0 || posix_spawn_file_actions_addchdir_np(actions, directory.c_str()) != 0 ||
+        posix_spawn_file_actions_adddup2(actions, output, STDOUT_FILENO) != 0)
         return false;
 #ifndef __APPLE__
     // Whatever the installer holds without close-on-exec, a launcher's leak included.
@@ -132,6 +85,26 @@ std::vector<char*> pointersTo(const std::vector<std::string>& strings)
     return pointers;
 }
 
+// One read, retried after EINTR; 0 at end of file or on any error.
+std::size_t readOnce(int fd, char* into, std::size_t size)
+{
+    for (;;) {
+        const ssize_t count = ::read(fd, into, size);
+        if (count >= 0)
+            return static_cast<std::size_t>(count);
+        if (errno != EINTR)
+            return 0;
+    }
+}
+
+void closeDescriptor(int& fd)
+{
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
 } // namespace
 
 ChildProcess::~ChildProcess()
@@ -139,10 +112,12 @@ ChildProcess::~ChildProcess()
     if (pid_ > 0)
         wait();
     closeOutput();
+    closeError();
 }
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& directory, const std::vector<std::string>& environment)
+                         const std::string& directory, const std::vector<std::string>& environment,
+                         const ChildOptions& options)
 {
     if (pid_ > 0)
         return false;
@@ -150,11 +125,13 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     const std::vector<char*> envp = pointersTo(environment);
     Descriptor readEnd;
     Descriptor writeEnd;
-    if (!openPipe(readEnd, writeEnd))
+    Descriptor errorReadEnd;
+    Descriptor errorWriteEnd;
+    if (!openPipe(readEnd, writeEnd) || (options.captureError && !openPipe(errorReadEnd, errorWriteEnd)))
         return false;
     FileActions files;
     SpawnAttributes attributes;
-    if (!describeChild(files, attributes, directory, writeEnd.fd))
+    if (!describeChild(files, attributes, directory, writeEnd.fd, errorWriteEnd.fd, options.inputFromNull))
         return false;
     // A failure in the child before exec (chdir, open, exec itself) comes back
     // as this call's error, and the C library has already reaped that child.
@@ -163,8 +140,10 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
                     envp.data()) != 0)
         return false;
     pid_ = pid;
+    exited_ = false;
     output_ = readEnd.release();
-    // writeEnd closes here: only the child and what it starts hold it now.
+    error_ = errorReadEnd.release();
+    // The write ends close here: only the child and what it starts hold them now.
     return true;
 }
 
@@ -172,27 +151,86 @@ std::size_t ChildProcess::read(char* into, std::size_t size)
 {
     if (output_ < 0)
         return 0;
+    return readOnce(output_, into, size);
+}
+
+ChildRead ChildProcess::readWithin(std::chrono::milliseconds timeout, std::span<char> output,
+                                   std::span<char> error)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + timeout;
     for (;;) {
-        const ssize_t count = ::read(output_, into, size);
-        if (count >= 0)
-            return static_cast<std::size_t>(count);
-        if (errno != EINTR)
-            return 0;
+        pollfd streams[2];
+        nfds_t count = 0;
+        if (output_ >= 0)
+            streams[count++] = {output_, POLLIN, 0};
+        if (error_ >= 0)
+            streams[count++] = {error_, POLLIN, 0};
+        if (count == 0)
+            return {ChildRead::Kind::end, ChildStream::output, 0};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const int ready = ::poll(streams, count, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return {ChildRead::Kind::timeout, ChildStream::output, 0};
+        for (nfds_t index = 0; index < count; ++index) {
+            if (streams[index].revents == 0)
+                continue;
+            const bool isOutput = streams[index].fd == output_;
+            const std::span<char> into = isOutput ? output : error;
+            const ChildStream stream = isOutput ? ChildStream::output : ChildStream::error;
+            const std::size_t got = readOnce(streams[index].fd, into.data(), into.size());
+            if (got > 0)
+                return {ChildRead::Kind::bytes, stream, got};
+            closeDescriptor(isOutput ? output_ : error_);
+            return {ChildRead::Kind::end, stream, 0};
+        }
     }
 }
 
 void ChildProcess::closeOutput()
 {
-    if (output_ >= 0) {
-        ::close(output_);
-        output_ = -1;
+    closeDescriptor(output_);
+}
+
+void ChildProcess::closeError()
+{
+    closeDescriptor(error_);
+}
+
+bool ChildProcess::hasExited()
+{
+    if (pid_ <= 0 || exited_)
+        return true;
+    siginfo_t info{};
+    // WNOWAIT leaves the child a zombie: its status stays for wait().
+    for (;;) {
+        const int got = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (got == 0) {
+            exited_ = info.si_pid == pid_;
+            return exited_;
+        }
+        if (errno != EINTR) {
+            // ECHILD: the system has reaped it already (SIGCHLD ignored).
+            exited_ = true;
+            return true;
+        }
     }
+}
+
+bool ChildProcess::signalGroup(int signal)
+{
+    if (pid_ <= 0)
+        return false;
+    return ::kill(-pid_, signal) == 0;
 }
 
 std::int32_t ChildProcess::wait()
 {
     // A child still writing now gets SIGPIPE instead of blocking on a full pipe.
     closeOutput();
+    closeError();
     if (pid_ <= 0)
         return unknownExitStatus;
     const pid_t pid = pid_;

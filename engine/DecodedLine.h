@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace ZunoInstaller {
@@ -31,6 +32,17 @@ struct DecodedLine {
     LineFault fault = LineFault::none;
 
     static DecodedLine refused(LineFault fault) { return {std::nullopt, fault}; }
+};
+
+// What a reader can say about a line it refused beyond the fault. Gathered
+// only when a line is explained, so that decoding for a run carries nothing.
+struct FaultDetail {
+    // wrongType: the key whose value has the wrong type; unknownStage: the
+    // stage text given.
+    std::string text;
+    // invalidJson: the byte, counting from 1, where reading stopped; 0 when
+    // the reader does not say.
+    std::size_t position = 0;
 };
 
 // The checks on a line's bytes that come before any JSON reading.

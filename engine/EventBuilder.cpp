@@ -32,8 +32,11 @@ LineFault EventBuilder::string(std::string_view value)
         break;
     case Field::stage:
         event_.stage = installStage(value);
-        if (!event_.stage)
+        if (!event_.stage) {
+            if (detail_ != nullptr)
+                detail_->text.assign(value);
             return LineFault::unknownStage;
+        }
         break;
     case Field::code:
         event_.code.emplace(value);
@@ -43,6 +46,14 @@ LineFault EventBuilder::string(std::string_view value)
         break;
     }
     return LineFault::none;
+}
+
+LineFault EventBuilder::wrongType()
+{
+    static constexpr std::string_view names[] = {"", "event", "stage", "code", "version"};
+    if (detail_ != nullptr)
+        detail_->text.assign(names[static_cast<unsigned>(current_)]);
+    return LineFault::wrongType;
 }
 
 bool EventBuilder::finish()

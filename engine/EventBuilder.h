@@ -13,8 +13,12 @@ namespace ZunoInstaller {
 // members in order and stops at the first fault.
 class EventBuilder {
 public:
-    // Builds the event inside `line` itself; a fault leaves `line` without one.
-    explicit EventBuilder(DecodedLine& line) : line_(line), event_(line.event.emplace()) {}
+    // Builds the event inside `line` itself; a fault leaves `line` without
+    // one, and says more in `detail` when it is given.
+    explicit EventBuilder(DecodedLine& line, FaultDetail* detail = nullptr)
+        : line_(line), event_(line.event.emplace()), detail_(detail)
+    {
+    }
 
     // Starts a member of the line's object. false: the member is ignored (an
     // unknown key, or a key seen before) and its value need not be handed on.
@@ -22,9 +26,9 @@ public:
 
     // The value of the member just started.
     LineFault string(std::string_view value);
-    LineFault null() { return current_ == Field::event ? LineFault::wrongType : LineFault::none; }
+    LineFault null() { return current_ == Field::event ? wrongType() : LineFault::none; }
     // A number, a boolean, an array or an object.
-    LineFault other() { return LineFault::wrongType; }
+    LineFault other() { return wrongType(); }
 
     // Once the whole object has been read: true when it held an event.
     bool finish();
@@ -36,8 +40,12 @@ private:
 
     static constexpr unsigned bit(Field field) { return 1u << static_cast<unsigned>(field); }
 
+    // Names the key of the member just started.
+    LineFault wrongType();
+
     DecodedLine& line_;
     InstallEvent& event_;
+    FaultDetail* detail_;
     Field current_ = Field::none;
     unsigned seen_ = 0;
 };

@@ -69,7 +69,7 @@ DecodedLine EventLineDecoder::decode(std::string_view line)
     if (!state_)
         return EventLineReader::decode(line);
     std::memcpy(state_->copy, line.data(), line.size());
-    return read(std::string_view(state_->copy, line.size()));
+    return read(std::string_view(state_->copy, line.size()), nullptr);
 }
 
 DecodedLine EventLineDecoder::decodePadded(std::string_view line)
@@ -78,10 +78,23 @@ DecodedLine EventLineDecoder::decodePadded(std::string_view line)
         return DecodedLine::refused(fault);
     if (!state_)
         return EventLineReader::decode(line);
-    return read(line);
+    return read(line, nullptr);
 }
 
-DecodedLine EventLineDecoder::read(std::string_view line)
+DecodedLine EventLineDecoder::explainPadded(std::string_view line, FaultDetail& detail)
+{
+    if (const LineFault fault = byteFault(line); fault != LineFault::none)
+        return DecodedLine::refused(fault);
+    DecodedLine decoded = state_ ? read(line, &detail) : EventLineReader::decode(line, &detail);
+    if (decoded.fault == LineFault::invalidJson && detail.position == 0) {
+        FaultDetail reference;
+        if (EventLineReader::decode(line, &reference).fault == LineFault::invalidJson)
+            detail.position = reference.position;
+    }
+    return decoded;
+}
+
+DecodedLine EventLineDecoder::read(std::string_view line, FaultDetail* detail)
 {
     // nlohmann/json skips a byte order mark at the very start; simdjson does not.
     std::string_view text = line;
@@ -111,7 +124,7 @@ DecodedLine EventLineDecoder::read(std::string_view line)
         // Above all NUMBER_ERROR: simdjson refuses integers beyond 64 bits
         // (above 2^64 - 1, below -2^63), which nlohmann/json reads as
         // doubles. The reference reader decides.
-        return EventLineReader::decode(line);
+        return EventLineReader::decode(line, detail);
     }
 
     simdjson::dom::object object;
@@ -119,7 +132,7 @@ DecodedLine EventLineDecoder::read(std::string_view line)
         return DecodedLine::refused(LineFault::notAnObject);
     DecodedLine decoded;
     try {
-        EventBuilder builder(decoded);
+        EventBuilder builder(decoded, detail);
         for (const simdjson::dom::key_value_pair member : object) {
             if (!builder.member(member.key))
                 continue;

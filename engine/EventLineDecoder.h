@@ -26,12 +26,17 @@ public:
     // A line followed in memory by at least paddingBytes readable bytes,
     // read where it lies.
     DecodedLine decodePadded(std::string_view line);
+    // As decodePadded, and learns more about a refused line: the key or the
+    // stage text at fault, and for JSON that does not parse the byte where
+    // reading stopped (simdjson does not say; the reference reader does,
+    // when it finds the same fault). For explaining a line, not for a run.
+    DecodedLine explainPadded(std::string_view line, FaultDetail& detail);
 
     // The calling thread's own decoder.
     static EventLineDecoder& forThisThread();
 
 private:
-    DecodedLine read(std::string_view line);
+    DecodedLine read(std::string_view line, FaultDetail* detail);
 
     struct State;
     std::unique_ptr<State> state_;

@@ -17,7 +17,7 @@ using Json = nlohmann::json;
 // looked at; everything nested below it is skipped.
 class Handler {
 public:
-    explicit Handler(DecodedLine& line) : builder_(line) {}
+    Handler(DecodedLine& line, FaultDetail* detail) : builder_(line, detail), detail_(detail) {}
 
     bool null() { return scalar(Kind::null); }
     bool boolean(bool) { return scalar(Kind::other); }
@@ -39,8 +39,10 @@ public:
         return true;
     }
 
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&)
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception&)
     {
+        if (detail_ != nullptr)
+            detail_->position = position;
         return fail(LineFault::invalidJson);
     }
 
@@ -91,6 +93,7 @@ private:
     }
 
     EventBuilder builder_;
+    FaultDetail* detail_;
     int depth_ = 0;
     bool active_ = false;
     LineFault fault_ = LineFault::none;
@@ -98,13 +101,13 @@ private:
 
 } // namespace
 
-DecodedLine EventLineReader::decode(std::string_view line)
+DecodedLine EventLineReader::decode(std::string_view line, FaultDetail* detail)
 {
     if (const LineFault fault = byteFault(line); fault != LineFault::none)
         return DecodedLine::refused(fault);
     DecodedLine decoded;
     try {
-        Handler handler(decoded);
+        Handler handler(decoded, detail);
         const char* begin = line.data();
         if (Json::sax_parse(begin, begin + line.size(), &handler))
             handler.finish();

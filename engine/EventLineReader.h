@@ -11,7 +11,8 @@ namespace ZunoInstaller {
 // reader it defers to for the numbers that simdjson does not take.
 class EventLineReader {
 public:
-    static DecodedLine decode(std::string_view line);
+    // `detail`, when given, learns more about a refused line.
+    static DecodedLine decode(std::string_view line, FaultDetail* detail = nullptr);
 };
 
 } // namespace ZunoInstaller

@@ -3,10 +3,9 @@
 #include "engine/ChildProcess.h"
 #include "engine/InstallTranscript.h"
 #include "engine/LineSplitter.h"
-#include "engine/ScriptEnvironment.h"
+#include "engine/ScriptInvocation.h"
 #include "engine/TranscriptSink.h"
 
-#include <system_error>
 #include <unistd.h>
 
 extern char** environ;
@@ -22,24 +21,6 @@ constexpr const char* checkFailedCode = "CHECK_FAILED";
 InstallResult startFailed()
 {
     return {false, startFailedCode, -1};
-}
-
-// A NUL would cut the path short and make the child use another one.
-bool holdsNul(const std::filesystem::path& path)
-{
-    return path.native().find('\0') != std::string::npos;
-}
-
-// The child runs in the package folder: a relative path, meant from the
-// caller's working directory, would point elsewhere there.
-std::filesystem::path fromHere(const std::filesystem::path& path, bool& ok)
-{
-    if (path.empty() || path.is_absolute())
-        return path;
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    ok = ok && !error;
-    return absolute;
 }
 
 void stream(ChildProcess& child, InstallTranscript& transcript,
@@ -66,19 +47,9 @@ InstallResult runInstaller(const std::filesystem::path& package, const std::file
     bool started = false;
     std::int32_t status = unknownExitStatus;
     try {
-        if (holdsNul(package) || holdsNul(codex))
-            return startFailed();
-        bool pathsOk = true;
-        const std::filesystem::path directory = fromHere(package, pathsOk);
-        const std::filesystem::path codexPath = fromHere(codex, pathsOk);
-        if (!pathsOk || directory.empty())
-            return startFailed();
-        const std::filesystem::path script = directory / "Install.command";
-        const std::vector<std::string> arguments{"/bin/sh", script.native(), "--headless"};
-        const std::vector<std::string> environment = scriptEnvironment(environ, codexPath);
-
+        const std::optional<ScriptInvocation> invocation = scriptInvocation(package, codex, environ);
         ChildProcess child;
-        if (!child.start("/bin/sh", arguments, directory.native(), environment))
+        if (!invocation || !invocation->start(child))
             return startFailed();
         started = true;
         InstallTranscript transcript;

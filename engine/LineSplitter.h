@@ -33,7 +33,9 @@ public:
 
     // Takes the `count` bytes just written to space(). Calls sink.line(view)
     // for each complete line and sink.overlong() for each over-long one, in
-    // order. A view is valid only during its call.
+    // order; a sink that takes sink.overlong(view) is shown the bytes of the
+    // over-long line that are at hand, more than maxEventLineBytes of them.
+    // A view is valid only during its call.
     template <class Sink> void commit(std::size_t count, Sink& sink);
 
     // The bytes after the last line feed, when the stream has ended; none
@@ -43,6 +45,14 @@ public:
     std::size_t pendingBytes() const { return pending_; }
 
 private:
+    template <class Sink> static void overlong(Sink& sink, std::string_view head)
+    {
+        if constexpr (requires { sink.overlong(head); })
+            sink.overlong(head);
+        else
+            sink.overlong();
+    }
+
     std::unique_ptr<char[]> buffer_;
     std::size_t pending_ = 0;
     // Inside an over-long line, already reported: drop up to its line feed.
@@ -71,7 +81,7 @@ template <class Sink> void LineSplitter::commit(std::size_t count, Sink& sink)
             break;
         const auto feed = static_cast<std::size_t>(static_cast<const char*>(found) - data);
         if (feed - start > maxEventLineBytes)
-            sink.overlong();
+            overlong(sink, std::string_view(data + start, feed - start));
         else
             sink.line(std::string_view(data + start, feed - start));
         start = feed + 1;
@@ -81,7 +91,7 @@ template <class Sink> void LineSplitter::commit(std::size_t count, Sink& sink)
     if (left > maxEventLineBytes) {
         pending_ = 0;
         dropping_ = true;
-        sink.overlong();
+        overlong(sink, std::string_view(data + start, left));
         return;
     }
     if (start != 0 && left != 0)

@@ -104,6 +104,27 @@ void receiveChecked(InstallTranscript& transcript, std::string_view line)
     const InstallTranscript before = transcript;
     const std::optional<InstallStage> accepted = transcript.receive(line);
 
+    // The explaining way in does exactly what receive does, and says so.
+    InstallTranscript explained = before;
+    FaultDetail detail;
+    DecodedLine explainedLine = inPlace.explainPadded(line, detail);
+    check(explainedLine.event == padded.event && explainedLine.fault == padded.fault,
+          "explaining decodes as a run does");
+    const LineExplanation explanation = explained.explain(std::move(explainedLine), std::move(detail));
+    const LineVerdict& verdict = explanation.verdict;
+    check(explained == transcript, "explain changes the transcript as receive does");
+    check(accepted == (verdict.kind == LineVerdict::Kind::stage ? verdict.stage : std::nullopt),
+          "explain accepts the stage that receive returns");
+    check((verdict.kind == LineVerdict::Kind::malformed) == (verdict.reason != LineReason::none) &&
+              (verdict.kind != LineVerdict::Kind::malformed || transcript.malformed),
+          "a reason exactly for a malformed line");
+    check((verdict.reason != LineReason::none && verdict.reason <= LineReason::noMemory) == !padded.event,
+          "a decoding reason exactly for a line that does not decode");
+    if (verdict.kind == LineVerdict::Kind::error)
+        check(explanation.code == transcript.failure &&
+                  explanation.normalised == (padded.event->code != transcript.failure),
+              "an error names the code recorded and whether it was the line's own");
+
     check(isPrefixOfAllStages(transcript.stages), "stages is a prefix of the stage order");
     if (accepted) {
         check(transcript.stages.size() == before.stages.size() + 1 && transcript.stages.back() == *accepted,

@@ -1,10 +1,12 @@
 #include "engine/ChildProcess.h"
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <string>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -80,6 +82,74 @@ TEST(ChildProcess, StatusIsKnownOnlyOnceAnIgnoredSigchldIsReset)
     EXPECT_TRUE(useDefaultChildSignal());
     EXPECT_EQ(statusOfExit3(), 3);
     ::sigaction(SIGCHLD, &previous, nullptr);
+}
+
+// Reads both streams with readWithin until the output ends or `limit` passes.
+struct Streams {
+    std::string output;
+    std::string error;
+    bool outputEnded = false;
+};
+
+Streams readBoth(ChildProcess& child, std::chrono::milliseconds step, int steps)
+{
+    Streams got;
+    char out[256];
+    char err[256];
+    for (int i = 0; i < steps && !got.outputEnded; ++i) {
+        const ChildRead read = child.readWithin(step, out, err);
+        std::string& into = read.stream == ChildStream::output ? got.output : got.error;
+        if (read.kind == ChildRead::Kind::bytes)
+            into.append(read.stream == ChildStream::output ? out : err, read.count);
+        if (read.kind == ChildRead::Kind::end && read.stream == ChildStream::output)
+            got.outputEnded = true;
+    }
+    return got;
+}
+
+TEST(ChildProcess, CapturesStandardErrorApartAndCanGiveTheNullDeviceAsInput)
+{
+    // Our own standard input, for the spawn, is a pipe that holds "x".
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], "x", 1), 1);
+    ::close(ends[1]);
+    const int savedInput = ::dup(STDIN_FILENO);
+    ::dup2(ends[0], STDIN_FILENO);
+    ::close(ends[0]);
+    ChildProcess child;
+    const bool started = child.start("/bin/sh", {"sh", "-c", "echo out; echo err >&2; cat"}, "/",
+                                     currentEnvironment(), {.captureError = true, .inputFromNull = true});
+    ::dup2(savedInput, STDIN_FILENO);
+    ::close(savedInput);
+    ASSERT_TRUE(started);
+    const Streams got = readBoth(child, std::chrono::milliseconds(5000), 20);
+    EXPECT_TRUE(got.outputEnded);
+    EXPECT_EQ(got.output, "out\n");
+    EXPECT_EQ(got.error, "err\n");
+    EXPECT_EQ(child.wait(), 0);
+}
+
+// A background process that keeps the output open: the script's exit is
+// learned while the output is still held, and killing the group ends both.
+TEST(ChildProcess, LearnsOfTheExitWhileTheOutputIsHeldAndEndsTheWholeGroup)
+{
+    ChildProcess child;
+    ASSERT_TRUE(
+        child.start("/bin/sh", {"sh", "-c", "echo early; sleep 60 & exit 4"}, "/", currentEnvironment()));
+    Streams got;
+    for (int i = 0; i < 200 && !child.hasExited(); ++i)
+        got = readBoth(child, std::chrono::milliseconds(10), 1);
+    ASSERT_TRUE(child.hasExited());
+    got = readBoth(child, std::chrono::milliseconds(50), 3);
+    EXPECT_FALSE(got.outputEnded) << "the sleep holds the output";
+    EXPECT_TRUE(child.outputOpen());
+
+    EXPECT_TRUE(child.signalGroup(SIGKILL));
+    got = readBoth(child, std::chrono::milliseconds(5000), 5);
+    EXPECT_TRUE(got.outputEnded);
+    EXPECT_EQ(child.wait(), 4) << "the status waited for past the exit is the script's own";
+    EXPECT_FALSE(child.signalGroup(SIGKILL));
 }
 
 TEST(ChildProcess, ReportsAFailureToStartAndCanBeWaitedForAnyway)

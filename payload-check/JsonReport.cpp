@@ -1,0 +1,116 @@
+#include "payload-check/JsonReport.h"
+
+#include "payload-check/PrintableText.h"
+
+#include <nlohmann/json.hpp>
+
+namespace ZunoInstaller::PayloadCheck {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string text(std::string_view bytes, std::size_t limit = std::string_view::npos)
+{
+    return PrintableText{.limit = limit}(bytes);
+}
+
+Json optionalText(const std::optional<std::string>& value)
+{
+    return value ? Json(text(*value)) : Json(nullptr);
+}
+
+Json resultOf(const InstallResult& result)
+{
+    return {{"success", result.success}, {"code", result.code}, {"exitCode", result.exitCode}};
+}
+
+Json lineOf(const LineRecord& line)
+{
+    const LineExplanation& explanation = line.explanation;
+    const LineVerdict& verdict = explanation.verdict;
+    Json json{{"number", line.number},
+              {"seconds", line.seconds},
+              {"bytes", line.size},
+              {"text", text(line.bytes, maxEventLineBytes)},
+              {"verdict", rawValue(verdict.kind)}};
+    if (verdict.stage)
+        json["stage"] = rawValue(*verdict.stage);
+    switch (verdict.kind) {
+    case LineVerdict::Kind::complete:
+        json["version"] = optionalText(explanation.version);
+        break;
+    case LineVerdict::Kind::error:
+        json["code"] = explanation.code;
+        if (explanation.normalised)
+            json["given"] = optionalText(explanation.given);
+        break;
+    case LineVerdict::Kind::malformed:
+        json["reason"] = rawValue(verdict.reason);
+        if (verdict.expected)
+            json["expected"] = rawValue(*verdict.expected);
+        if (verdict.reason == LineReason::wrongType)
+            json["key"] = text(explanation.detail);
+        if (verdict.reason == LineReason::unknownStage || verdict.reason == LineReason::unknownEvent)
+            json["value"] = text(explanation.detail);
+        if (explanation.position)
+            json["position"] = *explanation.position;
+        break;
+    case LineVerdict::Kind::stage:
+        break;
+    }
+    return json;
+}
+
+Json runOf(const RunReport& run)
+{
+    Json lines = Json::array();
+    for (const LineRecord& line : run.lines)
+        lines.push_back(lineOf(line));
+    Json stages = Json::array();
+    for (const InstallStage stage : run.stages)
+        stages.push_back(rawValue(stage));
+    Json changes = Json::array();
+    for (const std::string& change : run.payloadChanges)
+        changes.push_back(change);
+    return {{"expectedVersion", text(run.expectedVersion)},
+            {"completedVersion", optionalText(run.completedVersion)},
+            {"stages", stages},
+            {"result", resultOf(run.result)},
+            {"screen", screenFor(run)},
+            {"started", run.started},
+            {"timedOut", run.timedOut},
+            {"heldOutput", run.heldOutput},
+            {"holders", run.holders},
+            {"payloadChanges", changes},
+            {"seconds", run.seconds},
+            {"lines", lines},
+            {"linesNotShown", run.linesNotKept},
+            {"stderr", PrintableText{.keepLineFeeds = true}(run.standardError)},
+            {"stderrBytesNotShown", run.standardErrorNotKept}};
+}
+
+} // namespace
+
+std::string jsonReport(const CheckOptions& options, const RunReport& run, bool passed,
+                       const std::vector<ScenarioReport>* scenarios)
+{
+    Json report{{"payload", text(options.payload.native())}, {"passed", passed}};
+    report.update(runOf(run));
+    if (scenarios != nullptr) {
+        Json list = Json::array();
+        for (const ScenarioReport& scenario : *scenarios)
+            list.push_back({{"name", scenario.name},
+                            {"passed", scenario.passed},
+                            {"warning", scenario.warning},
+                            {"detail", scenario.detail},
+                            {"result", resultOf(scenario.run.result)},
+                            {"screen", screenFor(scenario.run)},
+                            {"run", runOf(scenario.run)}});
+        report["scenarios"] = list;
+    }
+    // Every text is printable already; replacing is only the last guard.
+    return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+} // namespace ZunoInstaller::PayloadCheck

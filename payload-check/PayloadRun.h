@@ -1,0 +1,96 @@
+#pragma once
+
+#include "engine/InstallProtocol.h"
+#include "engine/LineVerdict.h"
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ZunoInstaller::PayloadCheck {
+
+// A way to cut a run short, as a crash or Force Quit of the installer would.
+struct Interruption {
+    enum class Kind { none, closeReader, killGroup };
+    Kind kind = Kind::none;
+    // Acts once this many lines have been read (0: as soon as the script runs).
+    std::size_t afterLines = 0;
+};
+
+// Everything one run needs: the payload is started by the installer's own
+// invocation, with `environment` in the place of the installer's.
+struct RunSetup {
+    std::filesystem::path payload;
+    std::filesystem::path codex;
+    std::vector<std::string> environment;
+    std::string expectedVersion;
+    bool inputFromNull = false;
+    std::chrono::milliseconds timeout{60000};
+    Interruption interruption;
+    // Why the run cannot even be tried (its temporary home could not be made).
+    std::string setupError;
+};
+
+// One line of standard output and what the transcript made of it.
+struct LineRecord {
+    std::size_t number;
+    double seconds;
+    // The line's bytes, at most maxEventLineBytes of them.
+    std::string bytes;
+    // The line's length: for an over-long line, as much of it as was at hand.
+    std::size_t size;
+    LineExplanation explanation;
+};
+
+struct RunReport {
+    bool started = false;
+    std::string setupError;
+    std::vector<LineRecord> lines;
+    // Lines judged but not kept (beyond maxRecordedLines), and how many of them were malformed.
+    std::size_t linesNotKept = 0;
+    std::size_t malformedNotKept = 0;
+    std::string standardError;
+    std::size_t standardErrorNotKept = 0;
+    std::vector<InstallStage> stages;
+    std::optional<std::string> completedVersion;
+    bool malformed = false;
+    bool recordedFailure = false;
+    std::string expectedVersion;
+    InstallResult result{false, "START_FAILED", -1};
+    // The limit was reached: the script and its process group were killed.
+    bool timedOut = false;
+    // The script exited while a process it started still held its output.
+    bool heldOutput = false;
+    std::vector<std::string> holders;
+    double exitedAfter = 0;
+    bool interrupted = false;
+    // What the run changed inside the payload folder.
+    std::vector<std::string> payloadChanges;
+    double seconds = 0;
+};
+
+inline constexpr std::size_t maxRecordedLines = 1000;
+inline constexpr std::size_t maxStandardErrorBytes = 64 * 1024;
+// How long output may stay open after the script has exited before the
+// checker says that the installer would be kept waiting.
+inline constexpr std::chrono::milliseconds heldOutputGrace{2000};
+
+// Runs the payload once, to its end, the time limit or the interruption.
+RunReport runPayload(const RunSetup& setup);
+
+// The screen the installer would show: "complete", "prerequisite",
+// "error", or "progress" for a run that would never end.
+std::string_view screenFor(const RunReport& report);
+
+// Why the run fails whatever it reported: it could not start, reached the
+// time limit, left its output held, or changed its own folder. Empty when none.
+std::string runFault(const RunReport& report, std::chrono::milliseconds timeout);
+
+// Asked from a signal handler: every run ends as soon as it can.
+void requestStop();
+bool stopRequested();
+
+} // namespace ZunoInstaller::PayloadCheck

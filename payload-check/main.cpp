@@ -1,0 +1,103 @@
+// zuno-payload-check: runs a payload as the Zuno installer does and explains
+// every verdict. Exit status 0: passed; 1: the payload failed; 2: usage.
+#include "engine/ChildProcess.h"
+#include "payload-check/CheckOptions.h"
+#include "payload-check/JsonReport.h"
+#include "payload-check/PrintableText.h"
+#include "payload-check/Scenarios.h"
+#include "payload-check/TemporaryHome.h"
+#include "payload-check/TextReport.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+using namespace ZunoInstaller;
+using namespace ZunoInstaller::PayloadCheck;
+namespace fs = std::filesystem;
+
+constexpr int passedStatus = 0;
+constexpr int failedStatus = 1;
+constexpr int usageStatus = 2;
+constexpr int stoppedStatus = 130;
+
+int fail(const std::string& message, int status)
+{
+    std::cerr << "zuno-payload-check: " << message << "\n";
+    return status;
+}
+
+void onStopSignal(int)
+{
+    requestStop();
+}
+
+void handleSignals()
+{
+    // Children get every signal back at its default (ChildProcess).
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction stop {};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &stop, nullptr);
+    useDefaultChildSignal();
+}
+
+// The checker's own scratch folder, where every temporary home goes.
+fs::path makeScratch()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::error_code error;
+    fs::path base = tmp != nullptr && fs::path(tmp).is_absolute() ? fs::path(tmp) : fs::path("/tmp");
+    std::string pattern = (base / "zuno-payload-check-XXXXXX").native();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        return {};
+    return fs::canonical(pattern, error);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const ParsedOptions parsed = parseCheckOptions(argc, argv);
+    if (!parsed.options)
+        return fail(parsed.error, usageStatus);
+    const CheckOptions& options = *parsed.options;
+    if (options.help) {
+        std::cout << checkUsage();
+        return passedStatus;
+    }
+    handleSignals();
+    const fs::path scratch = makeScratch();
+    if (scratch.empty())
+        return fail("cannot make a temporary folder", failedStatus);
+
+    Scenarios scenarios(options, scratch);
+    std::vector<ScenarioReport> reports;
+    if (options.scenarios)
+        reports = scenarios.all();
+    else
+        reports.push_back(scenarios.installs());
+    removeTree(scratch);
+    if (stopRequested())
+        return fail("stopped", stoppedStatus);
+
+    bool passed = true;
+    for (const ScenarioReport& report : reports)
+        passed = passed && report.passed;
+    const RunReport& run = reports.front().run;
+    if (options.json) {
+        std::cout << jsonReport(options, run, passed, options.scenarios ? &reports : nullptr);
+    } else {
+        TextReport text(std::cout, options);
+        text.run(run, reports.front().passed, reports.front().detail);
+        if (options.scenarios)
+            text.scenarios(reports);
+    }
+    std::cout.flush();
+    return passed ? passedStatus : failedStatus;
+}

@@ -1,0 +1,237 @@
+// One run of zuno-payload-check: the verdict of every line with its reason,
+// the report's own output, the temporary home, the limits and usage errors.
+#include "CheckerFixture.h"
+
+#include <csignal>
+#include <sstream>
+#include <unistd.h>
+
+namespace ZunoInstaller::Testing {
+namespace {
+
+using Json = nlohmann::json;
+
+class PayloadCheck : public CheckerFixture {};
+
+// Gone, or a zombie that whoever adopted it has not reaped yet.
+bool ended(pid_t pid)
+{
+    for (int wait = 0; wait < 200; ++wait) {
+        if (::kill(pid, 0) != 0)
+            return true;
+        std::string stat = CheckerFixture::read("/proc/" + std::to_string(pid) + "/stat");
+        const std::size_t name = stat.rfind(')');
+        if (name != std::string::npos && stat.compare(name, 3, ") Z") == 0)
+            return true;
+        ::usleep(10000);
+    }
+    return false;
+}
+
+// {verdict, reason or the accepted stage, one more field that must match}.
+void expectLine(const Json& line, const std::string& verdict, const std::string& what,
+                const std::string& field = {}, const Json& value = {})
+{
+    ASSERT_TRUE(line.is_object()) << line;
+    EXPECT_EQ(line["verdict"], verdict) << line;
+    if (verdict == "malformed") {
+        EXPECT_EQ(line["reason"], what) << line;
+    } else if (verdict == "stage") {
+        EXPECT_EQ(line["stage"], what) << line;
+    }
+    if (!field.empty()) {
+        EXPECT_EQ(line[field], value) << line;
+    }
+}
+
+TEST_F(PayloadCheck, ExplainsEveryLineItCannotDecodeOrThatBreaksTheOrder)
+{
+    script("emit ''\n"
+           "head -c 5000 /dev/zero | tr '\\0' ' ' >&3; printf '\\n' >&3\n"
+           "printf '{\"event\":\"x\"}\\000\\n' >&3\n"
+           "printf '{\"event\":\"x\\303\"}\\n' >&3\n"
+           "emit '{\"event\":\"x\",}'\n"
+           "emit '[1]'\n"
+           "printf '{\"event\":\"x\",\"d\":%s}\\n' \"$(printf '%0512d' 0 | tr 0 '[')$(printf '%0512d' 0 | tr "
+           "0 ']')\" >&3\n"
+           "emit '{\"Event\":\"progress\"}'\n"
+           "emit '{\"event\":\"error\",\"code\":7}'\n"
+           "emit '{\"event\":\"progress\",\"stage\":\"Validated\"}'\n"
+           "emit '{\"event\":\"started\"}'\n"
+           "emit '{\"event\":\"progress\"}'\n"
+           "emit '{\"event\":\"progress\",\"stage\":\"registered\"}'\n"
+           "emit '{\"event\":\"error\",\"code\":\"codex_missing\"}'\n"
+           "emit '{\"event\":\"progress\",\"stage\":\"validated\"}'\n"
+           "emit '{\"event\":\"error\"}'\n"
+           // Unfinished when the script ends: the runner's over-long rest.
+           "head -c 5000 /dev/zero | tr '\\0' '{' >&3\n"
+           "exit 3\n");
+    const Check result = check({payload.native(), "--json"});
+    EXPECT_EQ(result.status, 1) << result.error;
+    const Json& lines = result.json["lines"];
+    ASSERT_EQ(lines.size(), 17u) << result.output;
+    expectLine(lines[0], "malformed", "empty-line");
+    expectLine(lines[1], "malformed", "too-long");
+    expectLine(lines[2], "malformed", "nul-byte");
+    expectLine(lines[3], "malformed", "invalid-utf8");
+    expectLine(lines[4], "malformed", "invalid-json", "position", 14);
+    expectLine(lines[5], "malformed", "not-an-object");
+    expectLine(lines[6], "malformed", "too-deep");
+    expectLine(lines[7], "malformed", "event-missing");
+    expectLine(lines[8], "malformed", "wrong-type", "key", "code");
+    expectLine(lines[9], "malformed", "unknown-stage", "value", "Validated");
+    expectLine(lines[10], "malformed", "unknown-event", "value", "started");
+    expectLine(lines[11], "malformed", "progress-without-stage");
+    expectLine(lines[12], "malformed", "stage-out-of-order", "expected", "validated");
+    EXPECT_EQ(lines[12]["stage"], "registered");
+    expectLine(lines[13], "error", "", "given", "codex_missing");
+    EXPECT_EQ(lines[13]["code"], "INSTALL_FAILED");
+    expectLine(lines[14], "malformed", "after-end", "stage", "validated");
+    expectLine(lines[15], "error", "", "given", nullptr);
+    expectLine(lines[16], "malformed", "too-long");
+    EXPECT_EQ(result.json["result"], (Json{{"success", false}, {"code", "INSTALL_FAILED"}, {"exitCode", 3}}));
+    EXPECT_EQ(result.json["screen"], "error");
+}
+
+TEST_F(PayloadCheck, ExplainsTheCompletionRulesAndShowsThePrerequisiteScreen)
+{
+    script("emit '{\"event\":\"progress\",\"stage\":\"validated\"}'\n"
+           "emit '{\"event\":\"complete\",\"version\":\"1.0.0\"}'\n"
+           "emit '{\"event\":\"progress\",\"stage\":\"registered\"}'\n"
+           "emit '{\"event\":\"progress\",\"stage\":\"checking\"}'\n"
+           "emit '{\"event\":\"progress\",\"stage\":\"checking\"}'\n"
+           "emit '{\"event\":\"complete\",\"version\":\"0.9\"}'\n"
+           "emit '{\"event\":\"complete\",\"version\":\"1.0.0\"}'\n"
+           "emit '{\"event\":\"error\",\"code\":\"CODEX_MISSING\"}'\n");
+    const Check result = check({payload.native(), "--json"});
+    EXPECT_EQ(result.status, 1);
+    const Json& lines = result.json["lines"];
+    ASSERT_EQ(lines.size(), 8u) << result.output;
+    expectLine(lines[0], "stage", "validated");
+    expectLine(lines[1], "malformed", "complete-too-early");
+    expectLine(lines[4], "malformed", "extra-stage", "stage", "checking");
+    expectLine(lines[5], "complete", "", "version", "0.9");
+    expectLine(lines[6], "malformed", "complete-again");
+    expectLine(lines[7], "error", "", "code", "CODEX_MISSING");
+    EXPECT_FALSE(lines[7].contains("given"));
+    EXPECT_EQ(result.json["completedVersion"], "0.9");
+    EXPECT_EQ(result.json["expectedVersion"], "1.0.0");
+    EXPECT_EQ(result.json["screen"], "prerequisite");
+}
+
+TEST_F(PayloadCheck, ShowsStandardErrorApartAndPrintsOnlyValidUtf8)
+{
+    script("printf 'plain note\\nbad \\377 byte, \\342\\200\\256reversed, bell \\007\\n'\n" + perfectLines +
+           "printf '{\"event\":\"x\",\"note\":\"\\377\\033[31m%0300d\"}\\n' 0 >&3\n");
+    const Check result = check({payload.native()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NO_THROW((void)Json(result.output).dump()) << "the report is valid UTF-8";
+    const std::size_t errorAt = result.output.find("standard error");
+    ASSERT_NE(errorAt, std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("  | plain note\n", errorAt), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("bad \\xFF byte, \\u{202E}reversed, bell \\x07", errorAt),
+              std::string::npos);
+    EXPECT_NE(result.output.find("\\xFF\\x1B[31m000"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("more bytes)"), std::string::npos) << "a long line is cut with a marker";
+    EXPECT_NE(result.output.find("malformed: invalid-json (at byte 22)"), std::string::npos);
+}
+
+// The payload writes where its variables point, into a file the test names.
+TEST_F(PayloadCheck, GivesEveryRunATemporaryHomeAndRemovesIt)
+{
+    const std::filesystem::path seen = root / "seen";
+    script(
+        "for name in HOME TMPDIR XDG_DATA_HOME XDG_CONFIG_HOME XDG_CACHE_HOME XDG_STATE_HOME; do\n"
+        "  eval \"value=\\$$name\"; [ -d \"$value\" ] && printf '%s\\n' \"$value\" >> \"$ZUNO_TEST_SEEN\"\n"
+        "done\n" +
+        perfectLines);
+    const Check result = check({payload.native(), "--json"}, {"ZUNO_TEST_SEEN=" + seen.native()});
+    EXPECT_EQ(result.status, 0) << result.output;
+    std::istringstream lines(read(seen));
+    std::vector<std::string> folders;
+    for (std::string line; std::getline(lines, line);)
+        folders.push_back(line);
+    ASSERT_EQ(folders.size(), 6u) << read(seen);
+    const std::string home = folders.front();
+    EXPECT_NE(home, std::getenv("HOME"));
+    for (const std::string& folder : folders) {
+        EXPECT_EQ(folder.rfind(home, 0), 0u) << folder << " is not inside " << home;
+        EXPECT_FALSE(std::filesystem::exists(folder)) << folder << " is left behind";
+    }
+}
+
+TEST_F(PayloadCheck, EndsAHungScriptAndEverythingItStartedAtTheTimeLimit)
+{
+    const std::filesystem::path pids = root / "pids";
+    script("emit '{\"event\":\"progress\",\"stage\":\"validated\"}'\n"
+           "sleep 300 & echo $! > \"$ZUNO_TEST_PIDS\"\nwait\n");
+    const Check result =
+        check({payload.native(), "--json", "--timeout", "1"}, {"ZUNO_TEST_PIDS=" + pids.native()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.json["timedOut"], true);
+    EXPECT_EQ(result.json["screen"], "progress");
+    EXPECT_EQ(result.json["stages"], Json::array({"validated"}));
+    const pid_t sleeper = std::stoi(read(pids));
+    EXPECT_TRUE(ended(sleeper)) << "the script's background process still runs";
+}
+
+TEST_F(PayloadCheck, SaysWhenAProcessTheScriptLeftHoldsItsOutput)
+{
+    script(perfectLines + "sleep 30 &\nexit 0\n");
+    const auto start = std::chrono::steady_clock::now();
+    const Check text = check({payload.native()});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "not waited out";
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.output.find("the installer would wait for this process"), std::string::npos)
+        << text.output;
+#ifdef __linux__
+    EXPECT_NE(text.output.find(": sleep 30"), std::string::npos) << text.output;
+#endif
+}
+
+TEST_F(PayloadCheck, FailsARunThatChangesItsOwnFolder)
+{
+    script("echo cache > ./state.txt\n" + perfectLines);
+    const Check result = check({payload.native(), "--json"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.json["result"]["success"], true) << "the installer itself would succeed";
+    EXPECT_EQ(result.json["passed"], false);
+    EXPECT_EQ(result.json["payloadChanges"], Json::array({"added state.txt"}));
+}
+
+TEST_F(PayloadCheck, TakesTheVersionFromTheFolderOrTheCommandLine)
+{
+    script(perfectLines);
+    EXPECT_EQ(check({payload.native()}).status, 0);
+    write(payload / "VERSION", "1.0.0\n\n");
+    const Check extraLine = check({payload.native(), "--json"});
+    EXPECT_EQ(extraLine.json["expectedVersion"], "1.0.0\\x0A") << "only the final line feed goes";
+    EXPECT_EQ(extraLine.status, 1);
+    EXPECT_EQ(check({"--expect=1.0.0", payload.native()}).status, 0);
+    EXPECT_EQ(check({payload.native(), "--expect", "1.0"}).status, 1);
+}
+
+TEST_F(PayloadCheck, RefusesWhatItCannotUseWithOneLineAndStatusTwo)
+{
+    std::filesystem::remove(payload / "VERSION");
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{},
+                                               {payload.native()},
+                                               {(root / "nowhere").native(), "--expect", "1"},
+                                               {payload.native(), "--expect", "1", "--verbose"},
+                                               {payload.native(), "--expect", "1", "--timeout", "0"},
+                                               {payload.native(), "--expect"},
+                                               {payload.native(), payload.native(), "--expect", "1"}}) {
+        const Check result = check(arguments);
+        EXPECT_EQ(result.status, 2) << result.error;
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), 1) << result.error;
+        EXPECT_EQ(result.error.rfind("zuno-payload-check: ", 0), 0u) << result.error;
+    }
+    const Check help = check({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("HOME, TMPDIR, XDG_DATA_HOME"), std::string::npos) << help.output;
+}
+
+} // namespace
+} // namespace ZunoInstaller::Testing
