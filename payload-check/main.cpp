@@ -59,9 +59,7 @@ fs::path makeScratch()
     return fs::canonical(pattern, error);
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int check(int argc, char** argv)
 {
     const ParsedOptions parsed = parseCheckOptions(argc, argv);
     if (!parsed.options)
@@ -100,4 +98,19 @@ int main(int argc, char** argv)
     }
     std::cout.flush();
     return passed ? passedStatus : failedStatus;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Out of memory or a file system error nothing above handles: one clear
+    // line and a failure, never an abort.
+    try {
+        return check(argc, argv);
+    } catch (const std::exception& error) {
+        return fail(std::string("stopped by an internal error: ") + error.what(), failedStatus);
+    } catch (...) {
+        return fail("stopped by an internal error", failedStatus);
+    }
 }
