@@ -48,6 +48,12 @@ private:
     struct Baseline;
     Baseline baseline(const std::string& name, const std::string& which) const;
 
+    // A clean run after `what`: none when it succeeds and leaves the home as
+    // the clean install did (it becomes `last`'s run); else the failed report,
+    // showing `shown` when given.
+    std::optional<ScenarioReport> cleanRunRestores(const Baseline& base, const std::string& what,
+                                                   ScenarioReport& last, RunReport* shown = nullptr) const;
+
     std::unique_ptr<TemporaryHome> home(const std::filesystem::path& where) const;
     // --codex, or a working stand-in in `home`.
     std::filesystem::path workingTool(const TemporaryHome& home) const;

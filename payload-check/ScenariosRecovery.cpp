@@ -64,6 +64,22 @@ Scenarios::Baseline Scenarios::baseline(const std::string& name, const std::stri
     return base;
 }
 
+std::optional<ScenarioReport> Scenarios::cleanRunRestores(const Baseline& base, const std::string& what,
+                                                          ScenarioReport& last, RunReport* shown) const
+{
+    RunReport after = runPayload(base.clean);
+    if (std::optional<ScenarioReport> failed =
+            unlessSucceeded(last.name, after, "the clean run after " + what))
+        return failed;
+    if (const std::string changed = differences(base.installed, base.place->path()); !changed.empty())
+        return ScenarioReport{last.name, false,
+                              "after " + what +
+                                  " and a clean run, the home differs from a clean install: " + changed,
+                              false, std::move(shown != nullptr ? *shown : after)};
+    last.run = std::move(after);
+    return std::nullopt;
+}
+
 ScenarioReport Scenarios::interrupted()
 {
     Baseline base = baseline("interrupted", "the clean install before the interruptions");
@@ -81,17 +97,10 @@ ScenarioReport Scenarios::interrupted()
             if (const std::string problem = fault(stopped); !problem.empty())
                 return {"interrupted", false, "with " + pointName(point) + ": " + problem, false,
                         std::move(stopped)};
-            RunReport after = runPayload(clean);
-            if (std::optional<ScenarioReport> failed =
-                    unlessSucceeded("interrupted", after, "the clean run after " + pointName(point)))
-                return *failed;
             // The interrupted run shows where it was cut.
-            if (const std::string changed = differences(base.installed, base.place->path()); !changed.empty())
-                return {"interrupted", false,
-                        "after " + pointName(point) +
-                            " and a clean run, the home differs from a clean install: " + changed,
-                        false, std::move(stopped)};
-            last.run = std::move(after);
+            if (std::optional<ScenarioReport> failed =
+                    cleanRunRestores(base, pointName(point), last, &stopped))
+                return *failed;
         }
     }
     last.detail = "8 interruptions, each followed by a clean run: the home as after a clean install";
@@ -130,17 +139,8 @@ ScenarioReport Scenarios::concurrent()
                     "after two runs at once (" + summaryOf(one) + " and " + summaryOf(other) +
                         "), the home differs from a clean install: " + changed,
                     false, std::move(one)};
-        RunReport after = runPayload(clean);
-        if (std::optional<ScenarioReport> failed =
-                unlessSucceeded("concurrent", after, "the clean run after two at once"))
+        if (std::optional<ScenarioReport> failed = cleanRunRestores(base, "two runs at once", last))
             return *failed;
-        if (const std::string changed = differences(base.installed, base.place->path()); !changed.empty())
-            return {"concurrent", false,
-                    "after two runs at once and a clean run, the home differs from a clean "
-                    "install: " +
-                        changed,
-                    false, std::move(after)};
-        last.run = std::move(after);
     }
     last.detail = std::to_string(concurrentRounds) + " pairs of runs at once (the first: " + outcomes +
                   "), each followed by a clean run: the home as after a clean install";
