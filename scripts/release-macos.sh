@@ -6,8 +6,9 @@
 #
 #   scripts/release-macos.sh [--universal] [--identity "Developer ID Application: Name (TEAMID)"]
 #
-#   --universal   arm64 and x86_64 in one bundle; needs a Qt built for both
-#                 (ZUNO_QT_PREFIX), which Homebrew's is not
+#   --universal   arm64 and x86_64 in one bundle; needs a Qt and a simdjson
+#                 built for both (ZUNO_QT_PREFIX, ZUNO_SIMDJSON_PREFIX), which
+#                 Homebrew's are not
 #   --identity    the signing identity, in a keychain codesign can use; signs
 #                 with the hardened runtime and a secure timestamp. Without it
 #                 everything is signed ad hoc, for testing on Apple silicon.
@@ -17,6 +18,7 @@
 #   ZUNO_NOTARY_PROFILE      a notarytool keychain profile (xcrun notarytool store-credentials), or
 #   APPLE_ID, APPLE_TEAM_ID, APPLE_APP_PASSWORD  an Apple ID with an app-specific password
 #   ZUNO_QT_PREFIX           the Qt to build with; Homebrew's by default
+#   ZUNO_SIMDJSON_PREFIX     the simdjson to build with; Homebrew's by default
 # Notarisation runs only with credentials and an identity.
 #
 # Output: build/release-macos/ZunoInstaller-<version>-Darwin.dmg
@@ -56,14 +58,19 @@ fi
 
 scripts/install-deps.sh
 qt=${ZUNO_QT_PREFIX:-$(brew --prefix qt)}
+simdjson=${ZUNO_SIMDJSON_PREFIX:-$(brew --prefix simdjson)}
 build=build/release-macos
 # Its own build folder: no tests or benchmarks (Homebrew's GoogleTest is not
 # universal), and the release preset's folder stays as the README uses it.
-configure=(-DCMAKE_PREFIX_PATH="$qt;$(brew --prefix nlohmann-json)" -DBUILD_TESTING=OFF -DZUNO_BENCH=OFF)
+configure=(-DCMAKE_PREFIX_PATH="$qt;$simdjson;$(brew --prefix nlohmann-json)" -DBUILD_TESTING=OFF -DZUNO_BENCH=OFF)
 if ((universal)); then
-    archs=$(lipo -archs "$qt/lib/QtCore.framework/QtCore") || die "no QtCore framework in $qt"
-    [[ $archs == *arm64* && $archs == *x86_64* ]] ||
-        die "the Qt in $qt has $archs only; a universal build needs arm64 and x86_64 (set ZUNO_QT_PREFIX)"
+    # Every library the executable links must hold both architectures.
+    for library in "$qt/lib/QtCore.framework/QtCore:ZUNO_QT_PREFIX" "$simdjson/lib/libsimdjson.dylib:ZUNO_SIMDJSON_PREFIX"; do
+        file=${library%:*}
+        archs=$(lipo -archs "$file") || die "no $file"
+        [[ $archs == *arm64* && $archs == *x86_64* ]] ||
+            die "$file has $archs only; a universal build needs arm64 and x86_64 (set ${library##*:})"
+    done
     configure+=(-DCMAKE_OSX_ARCHITECTURES="arm64;x86_64")
 else
     configure+=(-DCMAKE_OSX_ARCHITECTURES=)
