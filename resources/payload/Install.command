@@ -35,9 +35,10 @@ emit() {
     exit 141
 }
 progress() { emit "{\"event\":\"progress\",\"stage\":\"$1\"}"; }
+say() { printf 'Install.command: %s\n' "$1" >&2; }
 # fail CODE [message]: reports the failure and ends the run (the EXIT trap rolls back).
 fail() {
-    [ -n "${2-}" ] && printf 'Install.command: %s\n' "$2" >&2
+    [ -n "${2-}" ] && say "$2"
     emit "{\"event\":\"error\",\"code\":\"$1\"}"
     exit 1
 }
@@ -56,8 +57,10 @@ finish() {
     status=$?
     trap '' HUP INT PIPE TERM
     [ -n "$tool_pid" ] && kill -9 "$tool_pid" "$watchdog" 2>/dev/null
-    if [ -n "$locked" ]; then
-        recover || printf 'Install.command: %s\n' "left $run for the next run to finish" >&2
+    if [ -n "$locked" ] && ! recover; then
+        for left in "$run" "$trash"; do
+            exists "$left" && say "left $left for the next run to finish"
+        done
     fi
     # Also when stopped while asking for the lock: the entry may already be there.
     [ -n "$me" ] && unlock
@@ -150,11 +153,41 @@ unlock() {
 #       old/       the earlier copy, moved out of the destination
 #       dead/      the new copy, taken out of the destination again
 #     with neither building/ nor new/ (nor dead/), the new copy is in place.
+#   .zuno-starter.leftover-N/  garbage that could not be removed (see clear_trash)
 # Moving the run folder to the trash is the commit. Undoing puts old/ back.
+
+# Moves a copy of the package. A folder that changes parent has its ".." rewritten,
+# which needs write permission on the folder itself; the user may have taken it away.
+move() {
+    [ -d "$1" ] && [ ! -L "$1" ] && [ ! -w "$1" ] && chmod u+w "$1"
+    mv "$1" "$2"
+}
+# Removes $1 whole. Folders inside it that lack permissions we need (a read-only
+# folder in a copy the user edited) get them back where they are ours.
+remove() {
+    rm -rf "$1" 2>/dev/null && return 0
+    find "$1" -type d ! -perm -700 -exec chmod u+rwx {} \; 2>/dev/null
+    rm -rf "$1"
+}
+# The garbage is never what decides a run: what cannot be removed (someone
+# else's folder, a locked file) is set aside under a name of its own, which no
+# later step uses, and which later runs try to remove again.
 clear_trash() {
     exists "$trash" || return 0
-    rm -rf "$trash"
-    ! exists "$trash"
+    remove "$trash" && return 0
+    n=1
+    while exists "$base/.$PACKAGE.leftover-$n"; do n=$((n + 1)); done
+    mv "$trash" "$base/.$PACKAGE.leftover-$n" || return 1
+    say "cannot remove all of an older copy; it is left in $base/.$PACKAGE.leftover-$n"
+}
+clear_leftovers() {
+    set +f
+    set -- "$base/.$PACKAGE".leftover-*
+    set -f
+    for left; do
+        exists "$left" || continue
+        remove "$left" 2>/dev/null || say "still cannot remove $left"
+    done
 }
 recover() {
     clear_trash || return 1
@@ -165,17 +198,17 @@ recover() {
     for legacy; do
         [ -d "$legacy" ] || continue
         if exists "$legacy/old" && ! exists "$dest"; then
-            mv "$legacy/old" "$dest" || return 1
+            move "$legacy/old" "$dest" || return 1
         fi
         mv "$legacy" "$trash" && clear_trash || return 1
     done
     exists "$run" || return 0
     if ! exists "$run/building" && ! exists "$run/new" && ! exists "$run/dead" && exists "$dest"; then
-        mv "$dest" "$run/dead" || return 1
+        move "$dest" "$run/dead" || return 1
     fi
     if exists "$run/old"; then
         exists "$dest" && return 1
-        mv "$run/old" "$dest" || return 1
+        move "$run/old" "$dest" || return 1
     fi
     mv "$run" "$trash" && clear_trash
 }
@@ -187,6 +220,7 @@ lock_and_recover() {
     *) fail INSTALL_FAILED "cannot create $lock" ;;
     esac
     recover || fail INSTALL_FAILED "cannot finish the install that was interrupted in $base"
+    clear_leftovers
 }
 
 if [ "$#" -ne 1 ] || [ "$1" != --headless ]; then
@@ -197,19 +231,19 @@ case $0 in */*) dir=${0%/*} ;; *) dir=. ;; esac
 here=$(CDPATH='' cd -- "${dir:-/}" && pwd -P) || fail CHECK_FAILED "cannot find the payload folder"
 cd "$here" || fail CHECK_FAILED "cannot enter $here"
 
-# Where the package goes: on macOS in Application Support, elsewhere in the XDG data folder.
+# Where the package goes: on macOS in Application Support, elsewhere in the XDG
+# data folder. Only where that depends on HOME does HOME have to be usable.
+platform=$(uname -s) || fail INSTALL_FAILED "cannot tell which system this is: uname failed"
 base=
-case ${HOME-} in
-/?*)
-    if [ "$(uname -s)" = Darwin ]; then
-        base="$HOME/Library/Application Support/Vexa Zuno"
-    else
-        data=${XDG_DATA_HOME-}
-        case $data in /?*) ;; *) data="$HOME/.local/share" ;; esac
-        base="$data/vexa-zuno"
-    fi
-    ;;
-esac
+if [ "$platform" = Darwin ]; then
+    case ${HOME-} in /?*) base="$HOME/Library/Application Support/Vexa Zuno" ;; esac
+    nowhere="HOME is not an absolute path, and the package goes in ~/Library/Application Support/Vexa Zuno"
+else
+    data=${XDG_DATA_HOME-}
+    case $data in /?*) ;; *) case ${HOME-} in /?*) data="$HOME/.local/share" ;; *) data= ;; esac ;; esac
+    [ -n "$data" ] && base="$data/vexa-zuno"
+    nowhere="HOME is not an absolute path, and without an absolute XDG_DATA_HOME the package goes in ~/.local/share/vexa-zuno"
+fi
 dest="$base/$PACKAGE"
 run="$base/.$PACKAGE.run"
 trash="$base/.$PACKAGE.trash"
@@ -275,9 +309,23 @@ version=$(printf '%s' "$version" | sed 's/[\\"]/\\&/g') || fail CHECK_FAILED "ca
 progress validated
 
 # --- 2. registered: build the copy beside the destination, then swap ---------
-[ -n "$base" ] || fail INSTALL_FAILED "HOME is not an absolute path"
+[ -n "$base" ] || fail INSTALL_FAILED "$nowhere"
 mkdir -p "$base" || fail INSTALL_FAILED "cannot create $base"
 [ -n "$locked" ] || lock_and_recover
+
+# macOS's cp (BSD's) copies extended attributes, so the quarantine mark of a
+# downloaded installer would travel into the package; -X leaves them behind.
+# Another cp there (GNU's, first on a Terminal's PATH) has no -X: its copies
+# are cleared with xattr instead.
+copy_flags=
+clear_attributes=
+if [ "$platform" = Darwin ]; then
+    if cp --version >/dev/null 2>&1; then
+        command -v xattr >/dev/null 2>&1 && clear_attributes=1
+    else
+        copy_flags=-X
+    fi
+fi
 
 mkdir -p "$trash/building" && mv "$trash" "$run" || fail INSTALL_FAILED "cannot create $run"
 for entry in $entries; do
@@ -285,19 +333,22 @@ for entry in $entries; do
     path=${entry#*:}
     target="$run/building/${path#"$PACKAGE"/}"
     mkdir -p "${target%/*}" || fail INSTALL_FAILED "cannot create ${target%/*}"
-    cp "$path" "$target" || fail INSTALL_FAILED "cannot copy $path"
+    cp $copy_flags "$path" "$target" || fail INSTALL_FAILED "cannot copy $path"
     # The copy must be what was verified, not whatever the source holds now.
     [ "$(digest "$target")" = "$sum" ] || fail INSTALL_FAILED "the copy of $path differs"
 done
+if [ -n "$clear_attributes" ]; then
+    xattr -c -r "$run/building" || say "cannot clear the extended attributes of the copy"
+fi
 mv "$run/building" "$run/new" || fail INSTALL_FAILED "cannot complete the copy"
 
 # Two renames: POSIX has no atomic exchange of folders. Killed between them, the
 # destination is missing until the next run puts old/ back.
 if exists "$dest"; then
-    mv "$dest" "$run/old" || fail INSTALL_FAILED "cannot move the older copy aside"
+    move "$dest" "$run/old" || fail INSTALL_FAILED "cannot move the older copy aside"
 fi
 exists "$dest" && fail INSTALL_FAILED "$dest reappeared during the install"
-mv "$run/new" "$dest" || fail INSTALL_FAILED "cannot move the new copy into place"
+move "$run/new" "$dest" || fail INSTALL_FAILED "cannot move the new copy into place"
 
 progress registered
 
