@@ -43,7 +43,7 @@ public:
             && (qstrcmp(context, "QMenuBar") == 0 || qstrcmp(context, "MAC_APPLICATION_MENU") == 0))
             return MenuBar::quitTitleForQt(m_quit, QCoreApplication::applicationName());
         if (qstrcmp(context, "QCocoaMenu") == 0 && qstrcmp(sourceText, "Edit") == 0)
-            return QString(QChar(0xFFFF)); // a noncharacter: never a menu title
+            return QString(QChar(u'\uFFFF')); // a noncharacter: never a menu title
         return QString();
     }
 
