@@ -256,7 +256,7 @@ TEST_F(ViewPixels, keyboardFocusIsRingedInAccentAndAClickIsNot)
 namespace {
 
 // All of the block's ink, as it falls when drawn alone with no bounds at all,
-// is in the rendered window, pixel for pixel.
+// is in the rendered window.
 void expectAllInk(const QImage& window, const QWidget& view, const TextBlock& block, const QColor& colour)
 {
     constexpr int room = 20; // around the window, for ink that would fall outside it
@@ -268,15 +268,19 @@ void expectAllInk(const QImage& window, const QWidget& view, const TextBlock& bl
         painter.setPen(colour);
         WrappedText(block.text(), block.font(), block.lineSpacing()).draw(painter, box.topLeft() + QPoint(room, room), box.width());
     }
+    // Ink that shows alone but not in the window is lost: cut off by a box or
+    // the window's edge. Faint edge pixels, which the two drawings may blend a
+    // little differently, are not counted either way.
+    constexpr int faint = 16;
     int ink = 0;
     int lost = 0;
     for (int y = 0; y < alone.height(); ++y)
         for (int x = 0; x < alone.width(); ++x) {
-            if (alone.pixel(x, y) == surface)
+            if (near(alone.pixel(x, y), surface, faint))
                 continue;
             ++ink;
             const QPoint at(x - room, y - room);
-            lost += !window.rect().contains(at) || window.pixel(at) != alone.pixel(x, y);
+            lost += !window.rect().contains(at) || near(window.pixel(at), surface, faint / 2);
         }
     EXPECT_GT(ink, 100) << block.text().toStdString();
     EXPECT_EQ(lost, 0) << block.text().toStdString();
