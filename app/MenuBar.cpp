@@ -15,13 +15,23 @@ namespace ZunoInstaller {
 namespace {
 
 // Qt's Cocoa menu bar titles the entry it merges a QuitRole action into with
-// its own English "Quit %1" (%1 the bundle name), looked up in the contexts
-// "QMenuBar", then "MAC_APPLICATION_MENU"; this answers that one text with
-// the table's and leaves every other text to Qt.
-class QuitTitleTranslator : public QTranslator {
+// its translation of "Quit %1" (context "QMenuBar", else "MAC_APPLICATION_MENU")
+// and fills %1 with the application name, CFBundleName, every time it updates
+// the menu bar; a translation without %1 makes QString::arg() warn each time.
+// So the table's text goes to Qt with the application name in it turned back
+// into %1. Where the text does not hold the name (a bundle name of another
+// language, texts shown as their keys) it goes as it is: the same on screen,
+// with Qt's warning.
+//
+// Qt 6.3 to 6.5.0 also add their own Dictation and Emoji entries to a menu
+// whose title equals the translation of "Edit" in the context "QCocoaMenu";
+// answering that with a text no title can have leaves the Edit menu to AppKit,
+// whose additions are turned off (withholdSystemEditEntries). Qt 6.5.1 and
+// later add nothing and no longer look that text up.
+class MenuTranslator : public QTranslator {
 public:
-    explicit QuitTitleTranslator(QString title)
-        : m_title(std::move(title))
+    explicit MenuTranslator(QString quit)
+        : m_quit(std::move(quit))
     {
     }
 
@@ -29,23 +39,27 @@ public:
 
     QString translate(const char* context, const char* sourceText, const char*, int) const override
     {
-        const bool menuContext = qstrcmp(context, "QMenuBar") == 0 || qstrcmp(context, "MAC_APPLICATION_MENU") == 0;
-        return menuContext && qstrcmp(sourceText, "Quit %1") == 0 ? m_title : QString();
+        if (qstrcmp(sourceText, "Quit %1") == 0
+            && (qstrcmp(context, "QMenuBar") == 0 || qstrcmp(context, "MAC_APPLICATION_MENU") == 0))
+            return MenuBar::quitTitleForQt(m_quit, QCoreApplication::applicationName());
+        if (qstrcmp(context, "QCocoaMenu") == 0 && qstrcmp(sourceText, "Edit") == 0)
+            return QString(QChar(u'\uFFFF')); // a noncharacter: never a menu title
+        return QString();
     }
 
 private:
-    QString m_title;
+    QString m_quit;
 };
 
 } // namespace
 
 MenuBar::MenuBar(const InstallerCopy& copy)
-    : m_quitTitle(std::make_unique<QuitTitleTranslator>(copy.text(QStringLiteral("quit"))))
+    : m_translator(std::make_unique<MenuTranslator>(copy.text(QStringLiteral("quit"))))
     , m_applicationMenu(std::make_unique<QMenu>())
     , m_editMenu(std::make_unique<QMenu>(copy.text(QStringLiteral("edit"))))
 {
     // Installed before the quit action exists, so that Qt's first title is ours.
-    QCoreApplication::installTranslator(m_quitTitle.get());
+    QCoreApplication::installTranslator(m_translator.get());
 
     // Qt::CTRL is the Command key on macOS.
     m_quit = m_applicationMenu->addAction(copy.text(QStringLiteral("quit")));
@@ -68,6 +82,15 @@ MenuBar::MenuBar(const InstallerCopy& copy)
 }
 
 MenuBar::~MenuBar() = default;
+
+QString MenuBar::quitTitleForQt(const QString& quitText, const QString& applicationName)
+{
+    // With no other '%' in the text, %1 is the only place arg() fills.
+    const qsizetype at = applicationName.isEmpty() || quitText.contains(u'%') ? -1 : quitText.indexOf(applicationName);
+    if (at < 0)
+        return quitText;
+    return QString(quitText).replace(at, applicationName.size(), QStringLiteral("%1"));
+}
 
 void MenuBar::attach(QWidget& window) const
 {

@@ -18,7 +18,8 @@ namespace ZunoInstaller {
 // holding "copy". On macOS the two menus fill a parentless QMenuBar, which is
 // the global menu bar; Qt moves the quit entry into its own application menu
 // and titles it "Quit %1" through the translators, so the menu bar answers
-// that text with "quit" for as long as it exists. Elsewhere no bar is shown,
+// that text with "quit" for as long as it exists (see quitTitleForQt()), and
+// keeps Qt from adding entries to the Edit menu. Elsewhere no bar is shown,
 // so the window content keeps its exact size, and none is built (the first
 // QMenuBar loads the image plugins for its overflow icon); attach() gives the
 // entries' keys to the window.
@@ -45,8 +46,12 @@ public:
     // selectable label, or the widget's own copy() (line and text edits).
     static void copyFromFocus();
 
+    // What Qt is given for "Quit %1" so that filling %1 with applicationName
+    // shows quitText: the text with the name in it as %1, else the text as it is.
+    static QString quitTitleForQt(const QString& quitText, const QString& applicationName);
+
 private:
-    std::unique_ptr<QTranslator> m_quitTitle; // declared first: outlives the menus
+    std::unique_ptr<QTranslator> m_translator; // declared first: outlives the menus
     std::unique_ptr<QMenu> m_applicationMenu;
     std::unique_ptr<QMenu> m_editMenu;
     QAction* m_quit = nullptr;

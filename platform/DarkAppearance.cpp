@@ -8,6 +8,12 @@ namespace ZunoInstaller {
 void applyDarkAppearance(QWindow&) {}
 #endif
 
+bool hasAppKitWindows(QStringView platformName)
+{
+    // Qt matches platform names without regard to case (QT_QPA_PLATFORM=Cocoa).
+    return platformName.compare(u"cocoa", Qt::CaseInsensitive) == 0;
+}
+
 QPalette darkPalette()
 {
     // Close to the system's dark controls: light text on a dark surface, with a

@@ -1,8 +1,10 @@
 #include "app/MenuBar.h"
+#include "copy/StringTable.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -92,21 +94,113 @@ TEST(MenuBar, EntriesCarryTheQuitAndCopyKeys)
     EXPECT_EQ(menu.copyAction()->menuRole(), QAction::NoRole);
 }
 
-// Qt's Cocoa menu bar titles the application menu's quit entry from its
-// translations of "Quit %1"; while the menu bar exists they give "quit".
-TEST(MenuBar, AnswersQtsQuitTitleAndNothingElse)
+namespace {
+
+// Qt's Cocoa menu bar titles the application menu's quit entry so, on every
+// update of the bar: the "QMenuBar" translation of "Quit %1" where there is
+// one, else the "MAC_APPLICATION_MENU" one, with %1 filled by the bundle name
+// (qcocoamenuitem.mm, qcocoamenuloader.mm). On a Mac the application name is
+// CFBundleName, as the language's InfoPlist.strings or Info.plist gives it.
+QString quitTitleAsQtMakesIt()
+{
+    const QString inMenuBar = QCoreApplication::translate("QMenuBar", "Quit %1");
+    const QString text =
+        inMenuBar != u"Quit %1" ? inMenuBar : QCoreApplication::translate("MAC_APPLICATION_MENU", "Quit %1");
+    return text.arg(QCoreApplication::applicationName());
+}
+
+// Counts QString::arg()'s complaints while it lives.
+class ArgWarnings {
+public:
+    ArgWarnings()
+    {
+        s_count = 0;
+        s_previous = qInstallMessageHandler(&ArgWarnings::handle);
+    }
+    ~ArgWarnings() { qInstallMessageHandler(s_previous); }
+    int count() const { return s_count; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (message.startsWith(u"QString::arg"))
+            ++s_count;
+        else if (s_previous != nullptr)
+            s_previous(type, context, message);
+    }
+    static inline QtMessageHandler s_previous = nullptr;
+    static inline int s_count = 0;
+};
+
+// The bundle name of the built bundle in one of its languages.
+QString bundleName(const char* language)
+{
+    if (qstrcmp(language, "en") == 0)
+        return testBundle().infoString(QStringLiteral("CFBundleName")).value_or(QString());
+    QFile strings(QFile::decodeName(testBundle().resourcePath().c_str()) + u'/' + QString::fromLatin1(language) +
+                  QStringLiteral(".lproj/InfoPlist.strings"));
+    if (!strings.open(QIODevice::ReadOnly))
+        return QString();
+    const auto entries = StringTable::parse(strings.readAll());
+    return entries ? entries->value(QStringLiteral("CFBundleName")) : QString();
+}
+
+struct NameScope {
+    explicit NameScope(const QString& name) { QCoreApplication::setApplicationName(name); }
+    ~NameScope() { QCoreApplication::setApplicationName(QString()); }
+};
+
+} // namespace
+
+TEST(MenuBar, QtTitlesTheQuitEntryWithTheTableTextAndNoWarning)
+{
+    for (const char* language : {"en", "tr"}) {
+        SCOPED_TRACE(language);
+        const InstallerCopy copy({QString::fromLatin1(language)}, testBundle());
+        // The menu's bold title is the window's title in the same language.
+        ASSERT_EQ(bundleName(language), copy.text(QStringLiteral("appTitle")));
+        const NameScope name(bundleName(language));
+        const MenuBar menu(copy);
+        const ArgWarnings warnings;
+        EXPECT_EQ(quitTitleAsQtMakesIt(), copy.text(QStringLiteral("quit")));
+        EXPECT_EQ(warnings.count(), 0);
+    }
+    // A text that does not hold the bundle name still shows as it is (Qt warns).
+    QTemporaryDir empty;
+    ASSERT_TRUE(empty.isValid());
+    const NameScope name(QStringLiteral("Zuno Installer"));
+    const MenuBar menu(InstallerCopy({QStringLiteral("en")}, Bundle(empty.path())));
+    const ArgWarnings expected;
+    EXPECT_EQ(quitTitleAsQtMakesIt(), QStringLiteral("quit"));
+}
+
+TEST(MenuBar, QuitTitleForQtPutsThePlaceholderWhereTheNameIs)
+{
+    const QString name = QStringLiteral("Zuno Installer");
+    EXPECT_EQ(MenuBar::quitTitleForQt(QStringLiteral("Quit Zuno Installer"), name), QStringLiteral("Quit %1"));
+    EXPECT_EQ(MenuBar::quitTitleForQt(QStringLiteral("Zuno Installer Zuno Installer"), name),
+              QStringLiteral("%1 Zuno Installer"));
+    // No name, or a '%' that arg() could take for a lower placeholder: unchanged.
+    for (const char* text : {"Quit", "Quit Zuno Installer %0"})
+        EXPECT_EQ(MenuBar::quitTitleForQt(QString::fromLatin1(text), name), QString::fromLatin1(text)) << text;
+    EXPECT_EQ(MenuBar::quitTitleForQt(QStringLiteral("Quit"), QString()), QStringLiteral("Quit"));
+}
+
+// While the menu bar exists, only the texts it means are answered.
+TEST(MenuBar, AnswersQtsQuitAndEditTextsAndNothingElse)
 {
     const auto translate = [](const char* context, const char* text) { return QCoreApplication::translate(context, text); };
-    {
-        const MenuBar menu(InstallerCopy({QStringLiteral("tr-TR")}, testBundle()));
-        const QString quit = QStringLiteral("Zuno Yükleyici'den Çık");
-        EXPECT_EQ(translate("MAC_APPLICATION_MENU", "Quit %1"), quit);
-        EXPECT_EQ(translate("QMenuBar", "Quit %1"), quit);
+    for (const char* language : {"en", "tr"}) {
+        const MenuBar menu(InstallerCopy({QString::fromLatin1(language)}, testBundle()));
+        // Qt 6.3 to 6.5.0 add Dictation and Emoji entries to the menu with this title.
+        EXPECT_NE(translate("QCocoaMenu", "Edit"), menu.editMenu()->title()) << language;
         EXPECT_EQ(translate("MAC_APPLICATION_MENU", "Hide %1"), QStringLiteral("Hide %1"));
         EXPECT_EQ(translate("MAC_APPLICATION_MENU", "Services"), QStringLiteral("Services"));
         EXPECT_EQ(translate("QShortcut", "Quit %1"), QStringLiteral("Quit %1"));
+        EXPECT_EQ(translate("QCocoaMenuBar", "Edit"), QStringLiteral("Edit"));
     }
     EXPECT_EQ(translate("MAC_APPLICATION_MENU", "Quit %1"), QStringLiteral("Quit %1"));
+    EXPECT_EQ(translate("QCocoaMenu", "Edit"), QStringLiteral("Edit"));
 }
 
 TEST(MenuBar, CopyActsOnTheFocusedWidget)

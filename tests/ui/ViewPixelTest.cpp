@@ -15,6 +15,10 @@
 #include <QPainter>
 #include <QLabel>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
 namespace ZunoInstaller {
 
 namespace {
@@ -27,12 +31,22 @@ QRgb fraction(float r, float g, float b)
     return QColor::fromRgbF(r, g, b).rgb();
 }
 
+// Fills and strokes the view paints itself may come out a step off where
+// another platform rounds differently; a wrong colour is far more.
+constexpr int tolerance = 2;
+
+bool near(QRgb a, QRgb b, int within = tolerance)
+{
+    return std::abs(qRed(a) - qRed(b)) <= within && std::abs(qGreen(a) - qGreen(b)) <= within
+        && std::abs(qBlue(a) - qBlue(b)) <= within;
+}
+
 // Every pixel of the rectangle, outside skipped, has the colour; the first that differs, if any.
 std::optional<QPoint> firstOther(const QImage& image, const QRect& area, QRgb colour, const QRegion& skipped = {})
 {
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (image.pixel(x, y) != colour && !skipped.contains(QPoint(x, y)))
+            if (!near(image.pixel(x, y), colour) && !skipped.contains(QPoint(x, y)))
                 return QPoint(x, y);
     return std::nullopt;
 }
@@ -87,13 +101,47 @@ TEST_F(ViewPixels, backgroundFillsTheWholeBodyOnEveryScreen)
 
 namespace {
 
-int countExact(const QImage& image, const QRect& area, QRgb colour)
+// The ink of text drawn in one colour over the surface. However a platform's
+// fonts rasterise and blend, every ink pixel lies on the way from the surface
+// to the text colour, and the fullest ones come close to that colour: so a
+// text in another colour shows as ink off that way or short of it.
+struct Ink {
+    int pixels = 0;       // pixels that differ from the surface
+    double reach = 0;     // how far the fullest pixel goes towards the colour, 1 being all the way
+    double offTheWay = 0; // the largest distance of a pixel from the way, in 8-bit steps
+};
+
+Ink inkOf(const QImage& image, const QRect& area, QRgb colour)
 {
-    int count = 0;
+    const double way[3] = {double(qRed(colour) - qRed(surface)), double(qGreen(colour) - qGreen(surface)),
+                           double(qBlue(colour) - qBlue(surface))};
+    const double length2 = way[0] * way[0] + way[1] * way[1] + way[2] * way[2];
+    Ink ink;
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += image.pixel(x, y) == colour;
-    return count;
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (near(p, surface))
+                continue;
+            ++ink.pixels;
+            const double d[3] = {double(qRed(p) - qRed(surface)), double(qGreen(p) - qGreen(surface)),
+                                 double(qBlue(p) - qBlue(surface))};
+            const double along = (d[0] * way[0] + d[1] * way[1] + d[2] * way[2]) / length2;
+            double off2 = 0;
+            for (int c = 0; c < 3; ++c)
+                off2 += (d[c] - along * way[c]) * (d[c] - along * way[c]);
+            ink.reach = std::max(ink.reach, along);
+            ink.offTheWay = std::max(ink.offTheWay, std::sqrt(off2));
+        }
+    return ink;
+}
+
+void expectInk(const QImage& image, const QRect& area, QRgb colour, int atLeast)
+{
+    const Ink ink = inkOf(image, area, colour);
+    EXPECT_GT(ink.pixels, atLeast);
+    EXPECT_GT(ink.reach, 0.85);
+    EXPECT_LT(ink.reach, 1.03);
+    EXPECT_LT(ink.offTheWay, 8.0);
 }
 
 } // namespace
@@ -107,14 +155,26 @@ TEST_F(ViewPixels, textsAreDrawnInTheirColours)
         const QImage image = render();
         SCOPED_TRACE(rawValue(screen).toStdString());
         EXPECT_EQ(placeOf(view->title()).top(), 30 + 31 + 21);
-        // Solid interior pixels of the strokes carry the exact colour.
-        EXPECT_GT(countExact(image, placeOf(view->title()), defaultText), 50);
-        EXPECT_GT(countExact(image, placeOf(view->header()->brand()), defaultText), 10);
-        EXPECT_GT(countExact(image, placeOf(view->description()), secondaryText), 20);
-        EXPECT_GT(countExact(image, placeOf(view->header()->link()), secondaryText), 5);
-        EXPECT_GT(countExact(image, QRect(32, 30, 31, 31), accent), 5); // the badge glyph
-        EXPECT_EQ(countExact(image, placeOf(view->title()), secondaryText), 0);
-        EXPECT_EQ(countExact(image, placeOf(view->description()), defaultText), 0);
+        {
+            SCOPED_TRACE("title");
+            expectInk(image, placeOf(view->title()), defaultText, 200);
+        }
+        {
+            SCOPED_TRACE("brand");
+            expectInk(image, placeOf(view->header()->brand()), defaultText, 50);
+        }
+        {
+            SCOPED_TRACE("description");
+            expectInk(image, placeOf(view->description()), secondaryText, 200);
+        }
+        {
+            SCOPED_TRACE("link");
+            expectInk(image, placeOf(view->header()->link()), secondaryText, 30);
+        }
+        {
+            SCOPED_TRACE("badge glyph and outline");
+            expectInk(image, QRect(32, 30, 31, 31), accent, 30);
+        }
     }
 }
 
@@ -134,10 +194,10 @@ TEST_F(ViewPixels, warningNoticeHasItsFillAndBorder)
     // The straight runs of the border, away from the corners.
     for (const QPoint p : {QPoint(box.center().x(), box.top()), QPoint(box.center().x(), box.bottom()),
                            QPoint(box.left(), box.center().y()), QPoint(box.right(), box.center().y())})
-        EXPECT_EQ(image.pixel(p), border) << p.x() << "," << p.y();
+        EXPECT_TRUE(near(image.pixel(p), border)) << p.x() << "," << p.y();
     // Just outside the box is the window again.
-    EXPECT_EQ(image.pixel(box.center().x(), box.top() - 1), surface);
-    EXPECT_EQ(image.pixel(box.center().x(), box.bottom() + 1), surface);
+    EXPECT_TRUE(near(image.pixel(box.center().x(), box.top() - 1), surface));
+    EXPECT_TRUE(near(image.pixel(box.center().x(), box.bottom() + 1), surface));
 }
 
 TEST_F(ViewPixels, plainNoticeUsesTheGreenLook)
@@ -146,14 +206,14 @@ TEST_F(ViewPixels, plainNoticeUsesTheGreenLook)
     const QImage image = render();
     const NoticeBox* notice = view->content()->notice();
     const QRect box(notice->mapTo(view.get(), QPoint(0, 0)), notice->size());
-    EXPECT_EQ(image.pixel(box.left() + 5, box.center().y()), fraction(0.16f, 0.18f, 0.14f));
+    EXPECT_TRUE(near(image.pixel(box.left() + 5, box.center().y()), fraction(0.16f, 0.18f, 0.14f)));
     // The accent border at a quarter opacity over the fill.
     const QColor accent(0xC4, 0xDB, 0xA0);
     const QColor under = QColor::fromRgbF(0.16f, 0.18f, 0.14f);
     const QColor edge = QColor::fromRgb(image.pixel(box.center().x(), box.top()));
-    EXPECT_NEAR(edge.red(), 0.25 * accent.red() + 0.75 * under.red(), 1.5);
-    EXPECT_NEAR(edge.green(), 0.25 * accent.green() + 0.75 * under.green(), 1.5);
-    EXPECT_NEAR(edge.blue(), 0.25 * accent.blue() + 0.75 * under.blue(), 1.5);
+    EXPECT_NEAR(edge.red(), 0.25 * accent.red() + 0.75 * under.red(), tolerance);
+    EXPECT_NEAR(edge.green(), 0.25 * accent.green() + 0.75 * under.green(), tolerance);
+    EXPECT_NEAR(edge.blue(), 0.25 * accent.blue() + 0.75 * under.blue(), tolerance);
 }
 
 TEST_F(ViewPixels, keyboardFocusIsRingedInAccentAndAClickIsNot)
@@ -169,7 +229,7 @@ TEST_F(ViewPixels, keyboardFocusIsRingedInAccentAndAClickIsNot)
         const int out = FocusRing::gap + 1;
         for (const QPoint p : {QPoint(box.center().x(), box.top() - out), QPoint(box.center().x(), box.bottom() + out),
                                QPoint(box.left() - out, box.center().y()), QPoint(box.right() + out, box.center().y())})
-            if (image.pixel(p) != accent)
+            if (!near(image.pixel(p), accent))
                 return false;
         return true;
     };
@@ -196,7 +256,7 @@ TEST_F(ViewPixels, keyboardFocusIsRingedInAccentAndAClickIsNot)
 namespace {
 
 // All of the block's ink, as it falls when drawn alone with no bounds at all,
-// is in the rendered window, pixel for pixel.
+// is in the rendered window.
 void expectAllInk(const QImage& window, const QWidget& view, const TextBlock& block, const QColor& colour)
 {
     constexpr int room = 20; // around the window, for ink that would fall outside it
@@ -208,15 +268,19 @@ void expectAllInk(const QImage& window, const QWidget& view, const TextBlock& bl
         painter.setPen(colour);
         WrappedText(block.text(), block.font(), block.lineSpacing()).draw(painter, box.topLeft() + QPoint(room, room), box.width());
     }
+    // Ink that shows alone but not in the window is lost: cut off by a box or
+    // the window's edge. Faint edge pixels, which the two drawings may blend a
+    // little differently, are not counted either way.
+    constexpr int faint = 16;
     int ink = 0;
     int lost = 0;
     for (int y = 0; y < alone.height(); ++y)
         for (int x = 0; x < alone.width(); ++x) {
-            if (alone.pixel(x, y) == surface)
+            if (near(alone.pixel(x, y), surface, faint))
                 continue;
             ++ink;
             const QPoint at(x - room, y - room);
-            lost += !window.rect().contains(at) || window.pixel(at) != alone.pixel(x, y);
+            lost += !window.rect().contains(at) || near(window.pixel(at), surface, faint / 2);
         }
     EXPECT_GT(ink, 100) << block.text().toStdString();
     EXPECT_EQ(lost, 0) << block.text().toStdString();
