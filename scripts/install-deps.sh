@@ -16,7 +16,7 @@ packages=(build-essential cmake ninja-build clang libclang-rt-14-dev
           nlohmann-json3-dev libsimdjson-dev libgtest-dev libbenchmark-dev
           librsvg2-bin python3-pil qt6-image-formats-plugins
           xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core yamllint
-          openbox dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0)
+          openbox dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -12,6 +12,7 @@
 #include "ui/HeaderRow.h"
 #include "ui/LinkButton.h"
 #include "ui/Palette.h"
+#include "ui/ScreenAnnouncer.h"
 #include "ui/ScreenContent.h"
 #include "ui/TextBlock.h"
 #include "ui/Typography.h"
@@ -131,6 +132,7 @@ InstallerView::InstallerView(InstallerModel* model, QWidget* parent)
         refresh();
     });
     connect(m_model, &InstallerModel::changed, this, &InstallerView::refresh);
+    new ScreenAnnouncer(this, m_model);
     refresh();
 }
 
@@ -139,8 +141,8 @@ void InstallerView::refresh()
     const ScreenTexts texts = screenTexts(*m_model);
     m_title->setText(installerCopy().text(QString::fromLatin1(texts.title)));
     m_description->setText(installerCopy().text(QString::fromLatin1(texts.description)));
-    // The view holds the focus when the window opens and after Return: named
-    // after the screen, a reader announces each screen as it comes.
+    // The view holds the focus when the window opens: named after the screen,
+    // it is what a reader reads first. Later screens are announced.
     setAccessibleName(m_title->text());
     setAccessibleDescription(m_description->text());
     m_content->refresh(*m_model, m_detailsOpen);

@@ -1,17 +1,32 @@
 #!/bin/sh
-# Stand-in payload for the accessibility run. Each run counts itself in
-# $ZUNO_TEST_GATES/runs. The first run waits for a gate file before each of
-# its stages, so that every progress screen can be read, then fails with
-# INSTALL_FAILED; the second fails at once with RUNTIME_UNAVAILABLE; any
-# later run succeeds. Every wait gives up after 30 s.
+# Stand-in payload for the accessibility runs. Each run counts itself in
+# $ZUNO_TEST_GATES/runs and takes its line of $ZUNO_TEST_GATES/plan: its pace,
+# then its result code ("OK" completes). Paces: "gated" waits for a gate file
+# before each stage and before the end, so that a test can read, or listen
+# to, every progress screen; "quick" reports the stages without waiting;
+# "early" ends before any stage. Without a plan: "gated INSTALL_FAILED", then
+# "early RUNTIME_UNAVAILABLE", then "quick OK" for every later run. Every wait
+# gives up after 30 s.
 exec 3>&1 1>&2
 gates=${ZUNO_TEST_GATES:?}
 runs=$(($(cat "$gates/runs" 2>/dev/null || echo 0) + 1))
 echo "$runs" >"$gates/runs"
 
+if [ -e "$gates/plan" ]; then
+    plan=$(sed -n "${runs}p" "$gates/plan")
+else
+    case $runs in
+    1) plan="gated INSTALL_FAILED" ;;
+    2) plan="early RUNTIME_UNAVAILABLE" ;;
+    *) plan="quick OK" ;;
+    esac
+fi
+pace=${plan%% *}
+code=${plan#* }
+
 emit() { printf '%s\n' "$1" >&3; }
-stage() { emit "{\"event\":\"progress\",\"stage\":\"$1\"}"; }
 pass() {
+    [ "$pace" = gated ] || return 0
     tries=600
     while [ ! -e "$gates/$1" ]; do
         tries=$((tries - 1))
@@ -20,26 +35,16 @@ pass() {
     done
 }
 
-case $runs in
-1)
-    pass started
-    stage validated
-    pass validated
-    stage registered
-    pass registered
-    stage checking
-    pass checking
-    emit '{"event":"error","code":"INSTALL_FAILED"}'
-    exit 1
-    ;;
-2)
-    emit '{"event":"error","code":"RUNTIME_UNAVAILABLE"}'
-    exit 1
-    ;;
-*)
-    stage validated
-    stage registered
-    stage checking
+pass started
+if [ "$pace" != early ]; then
+    for stage in validated registered checking; do
+        emit "{\"event\":\"progress\",\"stage\":\"$stage\"}"
+        pass "$stage"
+    done
+fi
+if [ "$code" = OK ]; then
     emit "{\"event\":\"complete\",\"version\":\"$(cat VERSION)\"}"
-    ;;
-esac
+    exit 0
+fi
+emit "{\"event\":\"error\",\"code\":\"$code\"}"
+exit 1

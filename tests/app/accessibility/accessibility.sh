@@ -1,25 +1,37 @@
 #!/bin/sh
 # The built installer as a screen reader meets it. Under a private Xvfb with a
 # small window manager, a private D-Bus session bus and the AT-SPI registry,
-# screen_reader.py drives the real application through every screen, in
-# English and in Turkish, by keyboard alone, and reads its accessibility tree
-# from its own process through the AT-SPI client library.
+# the real application is driven through its screens, in English and in
+# Turkish, by keyboard alone:
+#   tree    screen_reader.py reads its accessibility tree through the AT-SPI
+#           client library, from its own process;
+#   speech  speech.py runs Orca beside it and listens to what Orca says.
 #
-#   accessibility.sh <ZunoInstaller executable> <landing page address>
+#   accessibility.sh tree|speech <ZunoInstaller executable> <landing page address>
 #
 # Exit status 77 (skipped) where a tool is missing (macOS, a bare container).
 set -u
 
-app=${1-}
-landing=${2-}
-[ -x "$app" ] && [ -n "$landing" ] || { echo "usage: $0 <ZunoInstaller executable> <landing page address>" >&2; exit 2; }
+mode=${1-}
+app=${2-}
+landing=${3-}
+case $mode in
+tree) driver=screen_reader.py limit=170 ;;
+speech) driver=speech.py limit=230 ;;
+*) app= ;;
+esac
+[ -x "$app" ] && [ -n "$landing" ] || { echo "usage: $0 tree|speech <ZunoInstaller executable> <landing page address>" >&2; exit 2; }
 here=$(CDPATH='' cd -- "$(dirname -- "$0")" && pwd)
-# Debian's own Python: the AT-SPI bindings are installed for it alone.
+# Debian's own Python: the AT-SPI bindings and Orca are installed for it alone.
 python=/usr/bin/python3
 for tool in Xvfb openbox dbus-run-session xdotool xwininfo xprop; do
     command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed" >&2; exit 77; }
 done
 "$python" -c 'import pyatspi' 2>/dev/null || { echo "skipped: no pyatspi for $python" >&2; exit 77; }
+if [ "$mode" = speech ]; then
+    [ -x /usr/bin/orca ] && "$python" -c 'import orca.orca_platform' 2>/dev/null \
+        || { echo "skipped: the Orca screen reader is not installed" >&2; exit 77; }
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zuno-a11y.XXXXXX") || exit 1
 pids=
@@ -36,7 +48,7 @@ bundle="$work/ZunoInstaller.app"
 cp -R "$(dirname "$app")/../.." "$bundle" || exit 1
 cp "$here/Install.command" "$bundle/Contents/Resources/payload/Install.command" || exit 1
 
-timeout -s KILL 175 Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+timeout -s KILL $((limit + 5)) Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
 pids="$pids $!"
 tries=100
 until [ -s "$work/display" ]; do
@@ -50,7 +62,7 @@ export DISPLAY
 # A real window manager: it frames the window, so that the positions read
 # back are those a user's desktop would give, not merely what the program set.
 mkdir -p "$work/config"
-XDG_CONFIG_HOME="$work/config" timeout -s KILL 175 openbox --sm-disable >"$work/openbox.log" 2>&1 &
+XDG_CONFIG_HOME="$work/config" timeout -s KILL $((limit + 5)) openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids="$pids $!"
 tries=100
 until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
@@ -59,7 +71,7 @@ until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
     sleep 0.1
 done
 
-timeout -s KILL 170 dbus-run-session -- "$python" "$here/screen_reader.py" "$bundle" "$work" "$landing" 2>"$work/bus.log"
+timeout -s KILL "$limit" dbus-run-session -- "$python" "$here/$driver" "$bundle" "$work" "$landing" 2>"$work/bus.log"
 status=$?
 [ "$status" -eq 0 ] || grep -v 'fd limit\|Activating\|Successfully activated' "$work/bus.log" >&2
 exit "$status"

@@ -81,7 +81,7 @@ class Element:
 
 
 class Installer:
-    def __init__(self, bundle, work, language):
+    def __init__(self, bundle, work, language, extra=None):
         self.language = language
         self.t = strings(bundle, language)
         with open(os.path.join(bundle, "Contents", "Resources", "payload", "VERSION")) as version:
@@ -89,11 +89,11 @@ class Installer:
         self.work = os.path.join(work, language)
         self.home = os.path.join(self.work, "home")
         self.gates = os.path.join(self.work, "gates")
-        os.makedirs(self.home)
-        os.makedirs(self.gates)
+        os.makedirs(self.home, exist_ok=True)
+        os.makedirs(self.gates, exist_ok=True)
         environment = dict(os.environ, HOME=self.home, XDG_DATA_HOME=os.path.join(self.home, "data"),
                            XDG_RUNTIME_DIR=self.work, LANGUAGE=language, LC_ALL="C.UTF-8",
-                           QT_QPA_PLATFORM="xcb", ZUNO_TEST_GATES=self.gates, BROWSER="true")
+                           QT_QPA_PLATFORM="xcb", ZUNO_TEST_GATES=self.gates, BROWSER="true", **(extra or {}))
         os.chmod(self.work, 0o700)
         executable = os.path.join(bundle, "Contents", "MacOS", "ZunoInstaller")
         self.log = open(os.path.join(self.work, "app.log"), "w")
