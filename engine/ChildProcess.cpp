@@ -10,6 +10,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#ifdef __APPLE__
+#include <Availability.h>
+#endif
 
 namespace ZunoInstaller {
 
@@ -35,6 +38,22 @@ struct SpawnAttributes {
     }
 };
 
+// The working directory action. macOS 26 names it as POSIX does and deprecates
+// the _np name; older systems have only that, so the SDK and the oldest macOS
+// the build runs on decide, the latter at run time.
+int addChangeDirectory(posix_spawn_file_actions_t* actions, const char* directory)
+{
+#if defined(__APPLE__) && __MAC_OS_X_VERSION_MIN_REQUIRED >= 260000
+    return posix_spawn_file_actions_addchdir(actions, directory);
+#else
+#if defined(__APPLE__) && __MAC_OS_X_VERSION_MAX_ALLOWED >= 260000
+    if (__builtin_available(macOS 26.0, *))
+        return posix_spawn_file_actions_addchdir(actions, directory);
+#endif
+    return posix_spawn_file_actions_addchdir_np(actions, directory);
+#endif
+}
+
 // `error` is the write end for standard error, or -1 for the null device.
 bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::string& directory, int output,
                    int error, bool inputFromNull)
@@ -57,7 +76,7 @@ bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::s
     const int errorAction =
         error >= 0 ? posix_spawn_file_actions_adddup2(actions, error, STDERR_FILENO)
                    : posix_spawn_file_actions_addopen(actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (errorAction != 0 || posix_spawn_file_actions_addchdir_np(actions, directory.c_str()) != 0 ||
+    if (errorAction != 0 || addChangeDirectory(actions, directory.c_str()) != 0 ||
         posix_spawn_file_actions_adddup2(actions, output, STDOUT_FILENO) != 0)
         return false;
 #ifndef __APPLE__
@@ -208,7 +227,9 @@ bool ChildProcess::hasExited()
     for (;;) {
         const int got = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
         if (got == 0) {
-            exited_ = info.si_pid == pid_;
+            // Only an end counts: macOS may also answer with a stop.
+            exited_ = info.si_pid == pid_ &&
+                      (info.si_code == CLD_EXITED || info.si_code == CLD_KILLED || info.si_code == CLD_DUMPED);
             return exited_;
         }
         if (errno != EINTR) {
