@@ -65,7 +65,7 @@ string(REGEX REPLACE "^simdjson_DIR:[A-Z]+=" "" _used "${_used}")
 if(NOT _used STREQUAL "${WORK_DIR}/simdjson-4.1.0")
     fail("the engine was configured with another simdjson than the 4.1.0 stand-in: ${_used}")
 endif()
-execute_process(COMMAND "${CMAKE_COMMAND}" --build "${_build}" --target zuno_engine --parallel 2
+execute_process(COMMAND "${CMAKE_COMMAND}" --build "${_build}" --target zuno_engine --parallel 1
                 RESULT_VARIABLE _result OUTPUT_VARIABLE _output ERROR_VARIABLE _output)
 if(NOT _result EQUAL 0)
     fail("the engine does not build with the simdjson 4.1.0 stand-in:\n${_output}")
