@@ -38,9 +38,10 @@ struct SpawnAttributes {
     }
 };
 
-// The working directory action. macOS 26 names it as POSIX does and deprecates
-// the _np name; older systems have only that, so the SDK and the oldest macOS
-// the build runs on decide, the latter at run time.
+// The working directory action. The macOS 26 SDK has it under its POSIX name
+// and deprecates the _np name, the only one older systems have: built for
+// macOS 26 or later, the POSIX name; built with that SDK for an older macOS,
+// the POSIX name where the running system has it; otherwise the _np name.
 int addChangeDirectory(posix_spawn_file_actions_t* actions, const char* directory)
 {
 #if defined(__APPLE__) && __MAC_OS_X_VERSION_MIN_REQUIRED >= 260000
