@@ -147,6 +147,9 @@ class BundleCheck:
                 self.problem(where, f"has no {arch} code (it has {' '.join(archs) or 'none'})")
         if not slices:
             self.problem(where, "otool read no load commands")
+        unread = [arch for arch in archs if arch not in {piece.arch for piece in slices}]
+        if slices and unread:
+            self.problem(where, f"otool showed no load commands of {' '.join(unread)}")
         for piece in slices:
             minos = oldest_macos(piece)
             if minos is None:

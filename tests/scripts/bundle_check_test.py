@@ -33,8 +33,9 @@ JAVA_CLASS = bytes.fromhex("cafebabe00000034")
 
 class BundleCheckTest(unittest.TestCase):
     def setUp(self):
-        self.scratch = tempfile.TemporaryDirectory()
-        self.root = self.scratch.name
+        scratch = tempfile.TemporaryDirectory()
+        self.addCleanup(scratch.cleanup)
+        self.root = scratch.name
         self.app = os.path.join(self.root, "ZunoInstaller.app")
         self.info = {"CFBundleExecutable": "ZunoInstaller", "LSMinimumSystemVersion": "12.0"}
         self.otool = {
@@ -54,9 +55,6 @@ class BundleCheckTest(unittest.TestCase):
             os.symlink(f"Versions/Current/{name}", os.path.join(top, name))
         self.write("Contents/Resources/payload/Install.command", b"#!/bin/sh\nexit 0\n")
         self.write("Contents/Resources/Legacy.class", JAVA_CLASS)
-
-    def tearDown(self):
-        self.scratch.cleanup()
 
     def write(self, path, content):
         target = os.path.join(self.app, path)
@@ -180,6 +178,12 @@ class BundleCheckTest(unittest.TestCase):
         self.assertProblem(*self.check(), EXECUTABLE + ": arm64: needs macOS 12.0, newer than 11.0")
 
     def test_every_file_has_every_architecture_of_the_executable(self):
+        # otool showing one slice of two (its host's alone, without -arch all)
+        # is not taken for a check of both.
+        self.thin(framework("QtCore"), "arm64")
+        self.lipo[framework("QtCore")] = "x86_64 arm64\n"
+        self.assertProblem(*self.check(), framework("QtCore") + ": otool showed no load commands of x86_64")
+        self.setUp()
         self.thin(PLUGIN, "arm64")
         self.assertProblem(*self.check(), PLUGIN + ": has no x86_64 code (it has arm64)")
         for path in list(self.otool):
