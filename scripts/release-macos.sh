@@ -74,6 +74,9 @@ mkdir -p "$build"
 # universal), and the release preset's folder stays as the README uses it.
 configure=(-DCMAKE_PREFIX_PATH="$qt;$simdjson;$(brew --prefix nlohmann-json)" -DBUILD_TESTING=OFF -DZUNO_BENCH=OFF
            -DCMAKE_OSX_DEPLOYMENT_TARGET="$oldest")
+# In CI, as in the test command, warnings are errors (deprecations excepted):
+# among them a call of an API newer than macOS $oldest without a check.
+[[ -n ${CI:-} ]] && configure+=(-DZUNO_WERROR=ON)
 archs=()
 both=
 if ((universal)); then
