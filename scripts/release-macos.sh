@@ -76,7 +76,9 @@ configure=(-DCMAKE_PREFIX_PATH="$qt;$simdjson;$(brew --prefix nlohmann-json)" -D
            -DCMAKE_OSX_DEPLOYMENT_TARGET="$oldest")
 # In CI, as in the test command, warnings are errors (deprecations excepted):
 # among them a call of an API newer than macOS $oldest without a check.
-[[ -n ${CI:-} ]] && configure+=(-DZUNO_WERROR=ON)
+if [[ -n ${CI:-} ]]; then
+    configure+=(-DZUNO_WERROR=ON)
+fi
 archs=()
 both=
 if ((universal)); then
