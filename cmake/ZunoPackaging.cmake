@@ -18,6 +18,9 @@ if(APPLE)
     set(CPACK_GENERATOR DragNDrop)
     set(CPACK_DMG_VOLUME_NAME "Zuno Installer")
     set(CPACK_DMG_FORMAT UDZO)
+    # hdiutil through a wrapper that tries `hdiutil create` again when a hosted
+    # runner answers "Resource busy" (the path quoted: CPack splits the command).
+    set(CPACK_COMMAND_HDIUTIL "\"${PROJECT_SOURCE_DIR}/scripts/hdiutil-retry.sh\"")
     # Signed in the staging folder, after deployment and before the image is
     # made: ZUNO_CODESIGN_IDENTITY from the environment, ad hoc without it.
     set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/ZunoCodesign.cmake")

@@ -10,6 +10,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#ifdef __APPLE__
+#include <Availability.h>
+#endif
 
 namespace ZunoInstaller {
 
@@ -35,6 +38,23 @@ struct SpawnAttributes {
     }
 };
 
+// The working directory action. The macOS 26 SDK has it under its POSIX name
+// and deprecates the _np name, the only one older systems have: built for
+// macOS 26 or later, the POSIX name; built with that SDK for an older macOS,
+// the POSIX name where the running system has it; otherwise the _np name.
+int addChangeDirectory(posix_spawn_file_actions_t* actions, const char* directory)
+{
+#if defined(__APPLE__) && __MAC_OS_X_VERSION_MIN_REQUIRED >= 260000
+    return posix_spawn_file_actions_addchdir(actions, directory);
+#else
+#if defined(__APPLE__) && __MAC_OS_X_VERSION_MAX_ALLOWED >= 260000
+    if (__builtin_available(macOS 26.0, *))
+        return posix_spawn_file_actions_addchdir(actions, directory);
+#endif
+    return posix_spawn_file_actions_addchdir_np(actions, directory);
+#endif
+}
+
 // `error` is the write end for standard error, or -1 for the null device.
 bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::string& directory, int output,
                    int error, bool inputFromNull)
@@ -57,7 +77,7 @@ bool describeChild(FileActions& files, SpawnAttributes& attributes, const std::s
     const int errorAction =
         error >= 0 ? posix_spawn_file_actions_adddup2(actions, error, STDERR_FILENO)
                    : posix_spawn_file_actions_addopen(actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (errorAction != 0 || posix_spawn_file_actions_addchdir_np(actions, directory.c_str()) != 0 ||
+    if (errorAction != 0 || addChangeDirectory(actions, directory.c_str()) != 0 ||
         posix_spawn_file_actions_adddup2(actions, output, STDOUT_FILENO) != 0)
         return false;
 #ifndef __APPLE__
@@ -208,7 +228,9 @@ bool ChildProcess::hasExited()
     for (;;) {
         const int got = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
         if (got == 0) {
-            exited_ = info.si_pid == pid_;
+            // Only an end counts: macOS may also answer with a stop.
+            exited_ = info.si_pid == pid_ &&
+                      (info.si_code == CLD_EXITED || info.si_code == CLD_KILLED || info.si_code == CLD_DUMPED);
             return exited_;
         }
         if (errno != EINTR) {

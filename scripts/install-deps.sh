@@ -5,7 +5,9 @@ set -euo pipefail
 
 if [[ "$(uname -s)" == Darwin ]]; then
     command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }
-    for formula in cmake ninja qt nlohmann-json simdjson googletest google-benchmark llvm librsvg yamllint; do
+    # qtbase, not the qt formula that pulls in every Qt module: qtbase has
+    # Core, Gui, Widgets, Test, the cocoa platform and macdeployqt.
+    for formula in cmake ninja qtbase nlohmann-json simdjson googletest google-benchmark llvm librsvg yamllint; do
         brew list --versions "$formula" >/dev/null || brew install "$formula"
     done
     exit 0

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# The macOS release, end to end: builds the release bundle; the package
-# target puts the Qt frameworks in it (macdeployqt), signs it and makes the
-# disk image; then this signs the disk image, notarises and staples it when
-# credentials are given, and checks what it made.
+# The macOS release, end to end: builds the release bundle for the oldest
+# macOS it promises (Info.plist's LSMinimumSystemVersion); the package target
+# puts the Qt frameworks in it (macdeployqt), signs it and makes the disk
+# image; then this signs the disk image, checks what it made, and notarises
+# and staples it when credentials are given.
 #
 #   scripts/release-macos.sh [--universal] [--identity "Developer ID Application: Name (TEAMID)"]
 #
+# Its Qt and simdjson must be built for that macOS, which Homebrew's are not
+# (they target the macOS they were built on): scripts/release-deps-macos.sh
+# gets Qt 6.8 from Qt and builds simdjson, and prints the two settings below.
+# The script refuses libraries built for a newer macOS before it builds.
+#
 #   --universal   arm64 and x86_64 in one bundle; needs a Qt and a simdjson
-#                 built for both (ZUNO_QT_PREFIX, ZUNO_SIMDJSON_PREFIX), which
-#                 Homebrew's are not
+#                 built for both, as release-deps-macos.sh makes them
 #   --identity    the signing identity, in a keychain codesign can use; signs
 #                 with the hardened runtime and a secure timestamp. Without it
 #                 everything is signed ad hoc, for testing on Apple silicon.
@@ -17,11 +22,14 @@
 #   ZUNO_CODESIGN_IDENTITY   instead of --identity
 #   ZUNO_NOTARY_PROFILE      a notarytool keychain profile (xcrun notarytool store-credentials), or
 #   APPLE_ID, APPLE_TEAM_ID, APPLE_APP_PASSWORD  an Apple ID with an app-specific password
-#   ZUNO_QT_PREFIX           the Qt to build with; Homebrew's by default
+#   ZUNO_QT_PREFIX           the Qt to build with; Homebrew's qtbase by default
 #   ZUNO_SIMDJSON_PREFIX     the simdjson to build with; Homebrew's by default
 # Notarisation runs only with credentials and an identity.
 #
-# Output: build/release-macos/ZunoInstaller-<version>-Darwin.dmg
+# Output: build/release-macos/ZunoInstaller-<version>-Darwin.dmg, and beside it
+# bundle-check.txt (every file of the bundle with its oldest macOS,
+# architectures and what it loads, resolved), the otool and lipo output that
+# check read (otool/), and the build's log (package.log).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -57,29 +65,47 @@ if ((${#notary[@]})) && [[ -z $identity ]]; then
 fi
 
 scripts/install-deps.sh
-qt=${ZUNO_QT_PREFIX:-$(brew --prefix qt)}
+qt=${ZUNO_QT_PREFIX:-$(brew --prefix qtbase)}
 simdjson=${ZUNO_SIMDJSON_PREFIX:-$(brew --prefix simdjson)}
+oldest=$(/usr/libexec/PlistBuddy -c 'Print :LSMinimumSystemVersion' resources/Info.plist.in)
 build=build/release-macos
+mkdir -p "$build"
 # Its own build folder: no tests or benchmarks (Homebrew's GoogleTest is not
 # universal), and the release preset's folder stays as the README uses it.
-configure=(-DCMAKE_PREFIX_PATH="$qt;$simdjson;$(brew --prefix nlohmann-json)" -DBUILD_TESTING=OFF -DZUNO_BENCH=OFF)
+configure=(-DCMAKE_PREFIX_PATH="$qt;$simdjson;$(brew --prefix nlohmann-json)" -DBUILD_TESTING=OFF -DZUNO_BENCH=OFF
+           -DCMAKE_OSX_DEPLOYMENT_TARGET="$oldest")
+# In CI, as in the test command, warnings are errors (deprecations excepted):
+# among them a call of an API newer than macOS $oldest without a check.
+if [[ -n ${CI:-} ]]; then
+    configure+=(-DZUNO_WERROR=ON)
+fi
+archs=()
+both=
 if ((universal)); then
-    # Every library the executable links must hold both architectures.
-    for library in "$qt/lib/QtCore.framework/QtCore:ZUNO_QT_PREFIX" "$simdjson/lib/libsimdjson.dylib:ZUNO_SIMDJSON_PREFIX"; do
-        file=${library%:*}
-        archs=$(lipo -archs "$file") || die "no $file"
-        [[ $archs == *arm64* && $archs == *x86_64* ]] ||
-            die "$file has $archs only; a universal build needs arm64 and x86_64 (set ${library##*:})"
-    done
+    archs=(--archs arm64,x86_64)
+    both=", arm64 and x86_64"
     configure+=(-DCMAKE_OSX_ARCHITECTURES="arm64;x86_64")
 else
     configure+=(-DCMAKE_OSX_ARCHITECTURES=)
 fi
 
+step "the libraries it links: macOS $oldest or older$both"
+libraries=("$qt/lib/QtCore.framework/QtCore")
+for library in "$simdjson/lib/libsimdjson.dylib" "$simdjson/lib/libsimdjson.a"; do
+    [[ -f $library ]] && libraries+=("$library") && break
+done
+((${#libraries[@]} == 2)) || die "no simdjson library in $simdjson/lib (set ZUNO_SIMDJSON_PREFIX)"
+python3 scripts/bundle_check.py --libraries --min-macos "$oldest" ${archs[@]+"${archs[@]}"} "${libraries[@]}" ||
+    die "the libraries above are not for macOS $oldest$both: set ZUNO_QT_PREFIX and ZUNO_SIMDJSON_PREFIX (scripts/release-deps-macos.sh makes both)"
+
 step "build, deploy Qt, sign (${identity:-ad hoc}) and make the disk image"
 cmake --preset release -B "$build" "${configure[@]}" >/dev/null
 rm -f "$build"/ZunoInstaller-*.dmg
-ZUNO_CODESIGN_IDENTITY=$identity cmake --build "$build" --target package
+ZUNO_CODESIGN_IDENTITY=$identity cmake --build "$build" --target package 2>&1 | tee "$build/package.log"
+# A static library or object built for a newer macOS links with only a warning.
+if grep -i "built for newer" "$build/package.log"; then
+    die "the build linked code built for a newer macOS than $oldest (above)"
+fi
 dmgs=("$build"/ZunoInstaller-*.dmg)
 [[ ${#dmgs[@]} -eq 1 && -f ${dmgs[0]} ]] || die "expected one disk image in $build, found: ${dmgs[*]}"
 dmg=${dmgs[0]}
@@ -104,17 +130,15 @@ app="$mount/ZunoInstaller.app"
 [[ -d $app/Contents/Frameworks/QtCore.framework ]] || die "the Qt frameworks were not deployed"
 [[ -s $app/Contents/Resources/ZunoInstaller.icns ]] || die "the bundle has no icon"
 codesign --verify --deep --strict --verbose=2 "$app"
-# No code in the bundle may load anything from the build machine's Homebrew.
-while IFS= read -r -d '' code; do
-    file -b "$code" | grep -q Mach-O || continue
-    outside=$(otool -L "$code" | awk '/^\t/ { print $1 }' |
-        grep -Ev '^(@rpath|@executable_path|@loader_path|/System/Library|/usr/lib)/' || true)
-    [[ -z $outside ]] || die "${code#"$app"/} loads from outside the bundle: $outside"
-done < <(find "$app/Contents" -type f \( -perm -u+x -o -name '*.dylib' \) -print0)
-if ((universal)); then
-    archs=$(lipo -archs "$app/Contents/MacOS/ZunoInstaller")
-    [[ $archs == *arm64* && $archs == *x86_64* ]] || die "the executable is $archs only, not universal"
+# Every file built for macOS $oldest or older and for every architecture, and
+# every load and run path resolved inside the bundle or to the system.
+rm -rf "$build/otool"
+if ! python3 scripts/bundle_check.py "$app" ${archs[@]+"${archs[@]}"} --report "$build/bundle-check.txt" \
+    --record "$build/otool" >/dev/null; then
+    grep '^PROBLEM' "$build/bundle-check.txt" >&2 || true
+    die "the bundle check failed: $build/bundle-check.txt"
 fi
+tail -n 1 "$build/bundle-check.txt"
 # It starts from the image as shipped (the cocoa platform is the one deployed):
 # dyld and plugin failures end it at once.
 "$app/Contents/MacOS/ZunoInstaller" &

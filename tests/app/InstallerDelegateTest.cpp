@@ -178,7 +178,8 @@ protected:
         delegate->attach(*QCoreApplication::instance());
         settle(); // runs the queued launch
         ASSERT_NE(delegate->window(), nullptr);
-        QApplication::setActiveWindow(delegate->window());
+        delegate->window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(delegate->window()));
     }
 
     // Runs the loop until something quits it; 0 when quit, 1 when the watchdog fired.

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -214,7 +215,8 @@ TEST(MenuBar, CopyActsOnTheFocusedWidget)
     layout->addWidget(details);
     layout->addWidget(field);
     window.show();
-    QApplication::setActiveWindow(&window);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QClipboard* clipboard = QGuiApplication::clipboard();
 
     details->setFocus();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -150,6 +151,35 @@ TEST(ChildProcess, LearnsOfTheExitWhileTheOutputIsHeldAndEndsTheWholeGroup)
     EXPECT_TRUE(got.outputEnded);
     EXPECT_EQ(child.wait(), 4) << "the status waited for past the exit is the script's own";
     EXPECT_FALSE(child.signalGroup(SIGKILL));
+}
+
+// A child stopped by a signal has not ended: the run must go on waiting for
+// it, and learn of its real exit once it is continued.
+TEST(ChildProcess, AStoppedChildHasNotExited)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.start("/bin/sh", {"sh", "-c", "echo stopping; kill -STOP $$; echo resumed; exit 6"}, "/",
+                            currentEnvironment()));
+    Streams got = readBoth(child, std::chrono::milliseconds(5000), 1);
+    ASSERT_EQ(got.output, "stopping\n");
+    siginfo_t info{};
+    for (int i = 0; i < 500 && info.si_pid != child.id(); ++i) {
+        ::waitid(P_PID, static_cast<id_t>(child.id()), &info, WSTOPPED | WNOHANG | WNOWAIT);
+        if (info.si_pid != child.id())
+            ::usleep(10000);
+    }
+    ASSERT_EQ(info.si_pid, child.id()) << "the child never stopped";
+    ASSERT_EQ(info.si_code, CLD_STOPPED);
+    EXPECT_FALSE(child.hasExited());
+    EXPECT_FALSE(child.hasExited()) << "asked twice, still running";
+
+    ASSERT_TRUE(child.signalGroup(SIGCONT));
+    got = readBoth(child, std::chrono::milliseconds(5000), 3);
+    EXPECT_EQ(got.output, "resumed\n");
+    for (int i = 0; i < 500 && !child.hasExited(); ++i)
+        ::usleep(10000);
+    EXPECT_TRUE(child.hasExited());
+    EXPECT_EQ(child.wait(), 6);
 }
 
 TEST(ChildProcess, ReportsAFailureToStartAndCanBeWaitedForAnyway)
