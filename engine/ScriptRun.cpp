@@ -3,6 +3,7 @@
 #include "engine/LineSplitter.h"
 #include "engine/ScriptInvocation.h"
 #include "engine/ScriptOutput.h"
+#include "engine/TranscriptSink.h"
 
 #include <algorithm>
 #include <csignal>
@@ -20,8 +21,8 @@ using std::chrono::milliseconds;
 constexpr milliseconds pollStep{50};
 
 // Hands LineSplitter's lines on and counts them, for the interruption.
-struct CountedLines {
-    ScriptOutput& output;
+template <class Output> struct CountedLines {
+    Output& output;
     std::size_t& count;
 
     void line(std::string_view text)
@@ -54,8 +55,18 @@ bool ScriptRun::start(const ScriptInvocation& invocation)
 
 RunEnd ScriptRun::follow(ScriptOutput& output)
 {
+    return followInto(output);
+}
+
+RunEnd ScriptRun::follow(TranscriptSink& output)
+{
+    return followInto(output);
+}
+
+template <class Output> RunEnd ScriptRun::followInto(Output& output)
+{
     LineSplitter splitter;
-    CountedLines lines{output, lines_};
+    CountedLines<Output> lines{output, lines_};
     char error[16 * 1024];
     RunEnd end = RunEnd::finished;
     interruptIfDue();
@@ -68,7 +79,11 @@ RunEnd ScriptRun::follow(ScriptOutput& output)
         }
         const ChildRead read = nextRead(splitter.space(), error);
         if (read.kind == ChildRead::Kind::bytes && read.stream == ChildStream::output) {
-            splitter.commit(read.count, lines);
+            // Lines are counted only for an interruption: a flood brings millions.
+            if (options_.interruption.kind != Interruption::Kind::none)
+                splitter.commit(read.count, lines);
+            else
+                splitter.commit(read.count, output);
             interruptIfDue();
         } else if (read.kind == ChildRead::Kind::bytes) {
             output.error(std::string_view(error, read.count));

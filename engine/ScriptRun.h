@@ -13,6 +13,7 @@
 namespace ZunoInstaller {
 
 class ScriptOutput;
+class TranscriptSink;
 struct ScriptInvocation;
 
 // A way to cut a run short on purpose, as a crash or Force Quit of the
@@ -69,6 +70,9 @@ public:
     // run; a run with a time limit or a held-output grace also waits for the
     // exit. Whatever `output` throws stops the reading and passes on.
     RunEnd follow(ScriptOutput& output);
+    // The same for the installer's own sink, called directly: a flood of
+    // short lines makes millions of calls.
+    RunEnd follow(TranscriptSink& output);
 
     // Ends the process group if asked to, then waits for the script: its exit
     // status as ChildProcess::wait() gives it.
@@ -88,6 +92,7 @@ private:
         return options_.timeLimit || options_.heldOutputGrace || options_.stop || options_.child.captureError;
     }
     bool watchesExit() const { return options_.timeLimit || options_.heldOutputGrace; }
+    template <class Output> RunEnd followInto(Output& output);
     std::optional<RunEnd> limitReached(ScriptOutput& output);
     ChildRead nextRead(std::span<char> output, std::span<char> error);
     void interruptIfDue();
