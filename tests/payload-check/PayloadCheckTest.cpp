@@ -201,20 +201,22 @@ TEST_F(PayloadCheck, FailsARunThatChangesItsOwnFolder)
     EXPECT_EQ(result.json["payloadChanges"], Json::array({"added state.txt"}));
 }
 
-// Too few descriptors left for the output pipe: the script cannot be started,
-// and the report says why in the system's words. TMPDIR inside the test's
-// folder: with so few descriptors the checker cannot empty its own.
+// Six descriptors: the three standard streams and the output pipe, but not
+// the pipe for standard error (and room for UBSan's own pipe before that).
+// The script cannot be started, and the report says why in the system's
+// words. TMPDIR inside the test's folder: with so few descriptors the checker
+// cannot empty its own.
 TEST_F(PayloadCheck, SaysWhyTheScriptCouldNotBeStarted)
 {
     script(perfectLines);
     const std::vector<std::string> inside{"TMPDIR=" + root.native()};
     const std::string why = std::generic_category().message(EMFILE);
-    const Check json = check({payload.native(), "--json"}, inside, "ulimit -n 5");
+    const Check json = check({payload.native(), "--json"}, inside, "ulimit -n 6");
     EXPECT_EQ(json.status, 1) << json.error;
     EXPECT_EQ(json.json["started"], false) << json.output;
     EXPECT_EQ(json.json["result"], (Json{{"success", false}, {"code", "START_FAILED"}, {"exitCode", -1}}));
     EXPECT_EQ(json.json["startError"], why);
-    const Check text = check({payload.native()}, inside, "ulimit -n 5");
+    const Check text = check({payload.native()}, inside, "ulimit -n 6");
     EXPECT_NE(text.output.find("the script could not be started (START_FAILED): " + why + "\n"), std::string::npos)
         << text.output;
 }
