@@ -56,6 +56,8 @@ struct RunReport {
     bool recordedFailure = false;
     std::string expectedVersion;
     InstallResult result{false, "START_FAILED", -1};
+    // The signal that ended the script; 0 when it exited (or never ran).
+    int signal = 0;
     // The limit was reached: the script and its process group were killed.
     bool timedOut = false;
     // The script exited while a process it started still held its output.

@@ -2,6 +2,7 @@
 
 #include "payload-check/CheckOptions.h"
 #include "payload-check/PayloadRun.h"
+#include "payload-check/Reason.h"
 
 #include <filesystem>
 #include <memory>
@@ -22,6 +23,11 @@ struct ScenarioReport {
     // Passed, but with something the author should know (in the detail).
     bool warning = false;
     RunReport run;
+    // Not tried, because a scenario it needs failed (the detail says which).
+    bool notRun = false;
+    // Why it failed, and what it passed with a warning about; each once.
+    std::vector<Reason> reasons{};
+    std::vector<Reason> warnings{};
 };
 
 // "OK · exit 0", as the installer's technical summary puts it.

@@ -17,6 +17,15 @@ constexpr std::string_view unusualFolder = "Zuno \"checks\" it's $HOME ğüşİ"
 
 Scenarios::Scenarios(const CheckOptions& options, fs::path scratch) : context_(options, std::move(scratch)) {}
 
+std::span<const std::string_view> Scenarios::names()
+{
+    static constexpr std::string_view list[] = {
+        "installs",    "reinstall",     "codex-missing", "codex-not-executable", "codex-broken",
+        "codex-hangs", "finder-launch", "unusual-paths", "interrupted",          "concurrent",
+    };
+    return list;
+}
+
 std::vector<ScenarioReport> Scenarios::all()
 {
     const RecoveryScenarios recovery(context_);

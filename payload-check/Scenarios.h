@@ -5,7 +5,9 @@
 #include "payload-check/StandinCodex.h"
 
 #include <filesystem>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ZunoInstaller::PayloadCheck {
@@ -20,6 +22,9 @@ public:
     ScenarioReport installs();
     // Every scenario, installs first.
     std::vector<ScenarioReport> all();
+
+    // Every scenario's name, in the order all() runs them.
+    static std::span<const std::string_view> names();
 
 private:
     ScenarioReport reinstall();
