@@ -1,5 +1,7 @@
 #include "state/InstallerModel.h"
 
+#include "platform/StartupTrace.h"
+
 #include <QThread>
 
 #include <array>
@@ -55,8 +57,11 @@ InstallerModel::InstallerModel(const Bundle& bundle, const std::filesystem::path
       m_package(bundle.resourcePath().empty() ? std::filesystem::path() : bundle.resourcePath() / "payload"),
       m_home(home)
 {
+    markStartup("bundle and Info.plist");
     registerMetaTypes();
+    markStartup("model");
     checkPrerequisite();
+    markStartup("discovery");
 }
 
 double InstallerModel::contentHeight() const

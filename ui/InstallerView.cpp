@@ -2,6 +2,7 @@
 
 #include "copy/InstallerCopy.h"
 #include "platform/DarkAppearance.h"
+#include "platform/StartupTrace.h"
 #include "state/InstallerModel.h"
 #include "ui/AccessibleFactory.h"
 #include "ui/ActionButton.h"
@@ -131,6 +132,7 @@ InstallerView::InstallerView(InstallerModel* model, QWidget* parent)
         refresh();
     });
     connect(m_model, &InstallerModel::changed, this, &InstallerView::refresh);
+    markStartup("widget construction");
     refresh();
 }
 
