@@ -368,6 +368,12 @@ int main(int argc, char* argv[])
             return 2;
         }
     }
+#if !__has_include(<valgrind/callgrind.h>)
+    if (callgrind) { // the probes then cannot tell callgrind where a phase ends
+        std::fprintf(stderr, "--callgrind: built without valgrind's callgrind.h\n");
+        return 2;
+    }
+#endif
     if (callgrind && !onPath("valgrind")) {
         std::fprintf(stderr, "--callgrind needs valgrind on PATH\n");
         return 2;
