@@ -4,14 +4,16 @@
 // Xvfb is installed, on a private X server; with where the time goes, phase
 // by phase.
 //
-//   zuno_bench_startup [--runs N] [--callgrind]
+//   zuno_bench_startup [--runs N] [--callgrind] [--other INSTALLER]
 //
 // Time: CLOCK_MONOTONIC before the spawn to the child's report of its first
 // flushed frame. Memory: the child's peak resident set (wait4 ru_maxrss).
 // Phases: the child reports when each ended; a phase's time runs from the end
 // of the one before it. --callgrind adds one run of each program under
 // valgrind's callgrind, which counts the instructions of each phase: unlike
-// the clock, the counts do not move with the machine's load.
+// the clock, the counts do not move with the machine's load. --other adds
+// another build of the installer's probe (zuno_startup_installer in its bench
+// bundle, say from before a change) to the same rounds.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -273,8 +275,11 @@ bool runPlatform(const char* title, const std::vector<Program>& programs, const 
         medians.emplace_back(median(ms), median(mb));
         std::printf("  %-10s %9.1f ms %11.1f MB\n", programs[i].name, medians.back().first, medians.back().second);
     }
-    std::printf("  ratio      %10.2fx %12.2fx   (installer / baseline; aims: at most 1.1x and 1.05x)\n",
-                medians[1].first / medians[0].first, medians[1].second / medians[0].second);
+    for (size_t i = 1; i < programs.size(); ++i) {
+        std::printf("  %-10s %10.2fx %12.2fx   (%s / baseline%s)\n", i == 1 ? "ratio" : "", medians[i].first / medians[0].first,
+                    medians[i].second / medians[0].second, programs[i].name,
+                    i == 1 ? "; aims: at most 1.1x and 1.05x" : "");
+    }
 
     // The medians of the phases need not add up to the median first frame.
     std::vector<Phases> phaseMedians(programs.size());
@@ -348,7 +353,10 @@ bool countPlatform(const char* title, const std::vector<Program>& programs, cons
         totals.push_back(total);
         std::printf(" %12.2f", total);
     }
-    std::printf("\n  ratio %31.2fx\n", totals[1] / totals[0]);
+    std::printf("\n  %-24s %12s", "ratio", "");
+    for (size_t i = 1; i < totals.size(); ++i)
+        std::printf(" %11.2fx", totals[i] / totals[0]);
+    std::printf("\n");
     return true;
 }
 
@@ -358,13 +366,16 @@ int main(int argc, char* argv[])
 {
     int runs = 15;
     bool callgrind = false;
+    std::vector<Program> programs{{"baseline", ZUNO_STARTUP_BASELINE}, {"installer", ZUNO_STARTUP_INSTALLER}};
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--callgrind") == 0)
             callgrind = true;
+        else if (std::strcmp(argv[i], "--other") == 0 && i + 1 < argc)
+            programs.push_back({"other", argv[++i]});
         else {
-            std::fprintf(stderr, "usage: %s [--runs N] [--callgrind]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--runs N] [--callgrind] [--other INSTALLER]\n", argv[0]);
             return 2;
         }
     }
@@ -391,7 +402,6 @@ int main(int argc, char* argv[])
     const std::string runtimeDir = homeDir + "/runtime";
     const bool ready = std::system(makeStandin.c_str()) == 0 && mkdir(runtimeDir.c_str(), 0700) == 0;
 
-    const std::vector<Program> programs{{"baseline", ZUNO_STARTUP_BASELINE}, {"installer", ZUNO_STARTUP_INSTALLER}};
     std::map<std::string, std::string> common{
         {"HOME", homeDir}, {"XDG_DATA_HOME", homeDir + "/data"}, {"XDG_RUNTIME_DIR", runtimeDir}};
     bool ok = ready;
