@@ -28,8 +28,6 @@ public:
     WrappedText(WrappedText&&) noexcept;
     WrappedText& operator=(WrappedText&&) noexcept;
 
-    const QString& text() const { return m_text; }
-
     int lineCount(qreal width) const;
     qreal height(qreal width) const;
     qreal naturalWidth() const; // the width of the widest line when nothing wraps
