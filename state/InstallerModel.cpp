@@ -1,6 +1,7 @@
 #include "state/InstallerModel.h"
 
 #include "copy/InstallerCopy.h"
+#include "platform/StartupTrace.h"
 #include "state/InstallRun.h"
 
 #include <QClipboard>
@@ -61,8 +62,11 @@ InstallerModel::InstallerModel(const Bundle& bundle, const std::filesystem::path
       m_package(bundle.resourcePath().empty() ? std::filesystem::path() : bundle.resourcePath() / "payload"),
       m_home(home)
 {
+    markStartup("bundle and Info.plist");
     registerMetaTypes();
+    markStartup("model");
     checkPrerequisite();
+    markStartup("discovery");
 }
 
 double contentHeight(InstallerScreen screen)
