@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <cmath>
+
 namespace ZunoInstaller {
 
 InstallerDelegate::InstallerDelegate(QObject* parent)
@@ -89,7 +91,7 @@ bool InstallerDelegate::eventFilter(QObject* watched, QEvent* event)
 void InstallerDelegate::followScreen(InstallerScreen screen)
 {
     if (m_window)
-        m_window->setContentHeight(contentHeight(screen));
+        m_window->setContentHeight(static_cast<int>(std::lround(contentHeight(screen))));
 }
 
 bool InstallerDelegate::runIsGuarded() const

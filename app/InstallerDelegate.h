@@ -36,8 +36,6 @@ public:
     bool applicationShouldTerminate() const;
     static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
 
-    static int contentHeight(InstallerScreen screen) { return screen == InstallerScreen::complete ? 407 : 374; }
-
 Q_SIGNALS:
     // The window has been built and shown.
     void launched(ZunoInstaller::InstallerWindow* window);

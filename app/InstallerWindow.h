@@ -15,8 +15,6 @@ class InstallerModel;
 class InstallerWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int contentWidth = 667;
-
     // shouldClose answers each close request; false leaves the window as it is.
     InstallerWindow(InstallerModel& model, std::function<bool()> shouldClose, QWidget* parent = nullptr);
 

@@ -139,8 +139,12 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
                          const std::string& directory, const std::vector<std::string>& environment,
                          const ChildOptions& options)
 {
-    if (pid_ > 0)
+    const auto fail = [this](int error) {
+        startError_ = std::error_code(error, std::generic_category());
         return false;
+    };
+    if (pid_ > 0)
+        return fail(EBUSY);
     const std::vector<char*> argv = pointersTo(arguments);
     const std::vector<char*> envp = pointersTo(environment);
     Descriptor readEnd;
@@ -148,17 +152,21 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     Descriptor errorReadEnd;
     Descriptor errorWriteEnd;
     if (!openPipe(readEnd, writeEnd) || (options.captureError && !openPipe(errorReadEnd, errorWriteEnd)))
-        return false;
+        return fail(errno);
     FileActions files;
     SpawnAttributes attributes;
+    // The descriptors and flags given are valid: building the description
+    // fails only when it cannot get memory.
     if (!describeChild(files, attributes, directory, writeEnd.fd, errorWriteEnd.fd, options.inputFromNull))
-        return false;
+        return fail(ENOMEM);
     // A failure in the child before exec (chdir, open, exec itself) comes back
     // as this call's error, and the C library has already reaped that child.
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &files.actions, &attributes.attributes, argv.data(),
-                    envp.data()) != 0)
-        return false;
+    if (const int error = posix_spawn(&pid, program.c_str(), &files.actions, &attributes.attributes,
+                                      argv.data(), envp.data());
+        error != 0)
+        return fail(error);
+    startError_.clear();
     pid_ = pid;
     exited_ = false;
     output_ = readEnd.release();

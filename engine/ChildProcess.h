@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <sys/types.h>
+#include <system_error>
 #include <vector>
 
 namespace ZunoInstaller {
@@ -52,10 +53,15 @@ public:
     ~ChildProcess();
 
     // Starts `program` with `arguments` (argv[0] included) in `directory` with
-    // exactly `environment`. false: nothing was started, nothing is left open.
+    // exactly `environment`. false: nothing was started, nothing is left open,
+    // and startError() says why.
     bool start(const std::string& program, const std::vector<std::string>& arguments,
                const std::string& directory, const std::vector<std::string>& environment,
                const ChildOptions& options = {});
+    // Why the last start() failed, as the system put it (no such file or
+    // directory, permission denied, too many open files...); empty after a
+    // start that succeeded.
+    std::error_code startError() const { return startError_; }
 
     // Up to `size` bytes of the child's standard output, blocking until some
     // arrive; 0 at end of output (or if the pipe cannot be read any more).
@@ -91,6 +97,7 @@ private:
     void closeError();
 
     pid_t pid_ = -1;
+    std::error_code startError_;
     int output_ = -1;
     int error_ = -1;
     bool exited_ = false;

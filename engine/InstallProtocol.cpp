@@ -30,6 +30,26 @@ std::optional<InstallStage> installStage(std::string_view rawValue)
     return std::nullopt;
 }
 
+ResultScreen resultScreen(const InstallResult& result)
+{
+    if (result.success)
+        return ResultScreen::complete;
+    return result.code == "CODEX_MISSING" ? ResultScreen::prerequisite : ResultScreen::error;
+}
+
+std::string_view rawValue(ResultScreen screen)
+{
+    switch (screen) {
+    case ResultScreen::complete:
+        return "complete";
+    case ResultScreen::prerequisite:
+        return "prerequisite";
+    case ResultScreen::error:
+        return "error";
+    }
+    return {};
+}
+
 std::optional<InstallEvent> InstallEvent::decode(std::string_view line)
 {
     return EventLineDecoder::forThisThread().decode(line).event;

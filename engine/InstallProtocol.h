@@ -43,4 +43,13 @@ struct InstallResult {
     bool operator==(const InstallResult&) const = default;
 };
 
+// The screen that follows a finished run, in the installer and in what the
+// payload checker reports: complete after a success, prerequisite for
+// "CODEX_MISSING", error for any other failure.
+enum class ResultScreen { complete, prerequisite, error };
+
+ResultScreen resultScreen(const InstallResult& result);
+// "complete", "prerequisite", "error": the installer's names of these screens.
+std::string_view rawValue(ResultScreen screen);
+
 } // namespace ZunoInstaller

@@ -1,9 +1,8 @@
 #include "engine/InstallerRunner.h"
 
-#include "engine/ChildProcess.h"
 #include "engine/InstallTranscript.h"
-#include "engine/LineSplitter.h"
 #include "engine/ScriptInvocation.h"
+#include "engine/ScriptRun.h"
 #include "engine/TranscriptSink.h"
 
 #include <unistd.h>
@@ -23,22 +22,6 @@ InstallResult startFailed()
     return {false, startFailedCode, -1};
 }
 
-void stream(ChildProcess& child, InstallTranscript& transcript,
-            const std::function<void(InstallStage)>& progress)
-{
-    LineSplitter splitter;
-    TranscriptSink sink(transcript, progress);
-    for (;;) {
-        const std::span<char> space = splitter.space();
-        const std::size_t count = child.read(space.data(), space.size());
-        if (count == 0)
-            break;
-        splitter.commit(count, sink);
-    }
-    if (const std::optional<std::string_view> last = splitter.rest())
-        sink.last(*last);
-}
-
 } // namespace
 
 InstallResult runInstaller(const std::filesystem::path& package, const std::filesystem::path& codex,
@@ -48,18 +31,21 @@ InstallResult runInstaller(const std::filesystem::path& package, const std::file
     std::int32_t status = unknownExitStatus;
     try {
         const std::optional<ScriptInvocation> invocation = scriptInvocation(package, codex, environ);
-        ChildProcess child;
-        if (!invocation || !invocation->start(child))
+        ScriptRun run;
+        // Why it could not start is the checker's to say; the installer's
+        // summary is the code and -1.
+        if (!invocation || !run.start(*invocation))
             return startFailed();
         started = true;
         InstallTranscript transcript;
         try {
-            stream(child, transcript, progress);
+            TranscriptSink sink(transcript, progress);
+            run.follow(sink);
         } catch (...) {
             // Out of memory while decoding: the output cannot be judged any more.
             transcript.malformed = true;
         }
-        status = child.wait();
+        status = run.finish();
         return transcript.result(status, version);
     } catch (...) {
         // The child, if any, has been reaped by now.

@@ -8,7 +8,7 @@ void TranscriptSink::line(std::string_view text)
         report(*stage);
 }
 
-void TranscriptSink::overlong()
+void TranscriptSink::overlong(std::string_view)
 {
     transcript_.receiveDecoded(DecodedLine::refused(LineFault::tooLong));
 }

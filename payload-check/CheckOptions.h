@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ZunoInstaller::PayloadCheck {
 
@@ -14,6 +15,8 @@ struct CheckOptions {
     // The Codex tool to run with; none: a stand-in of the checker's own.
     std::optional<std::filesystem::path> codex;
     bool scenarios = false;
+    // --scenario NAME, each once, in the order given: only these run. Empty: all.
+    std::vector<std::string> onlyScenarios;
     bool json = false;
     std::chrono::seconds timeout{60};
     bool help = false;

@@ -79,6 +79,7 @@ Json runOf(const RunReport& run)
             {"result", resultOf(run.result)},
             {"screen", screenFor(run)},
             {"started", run.started},
+            {"startError", run.startError.empty() ? Json(nullptr) : Json(text(run.startError))},
             {"timedOut", run.timedOut},
             {"heldOutput", run.heldOutput},
             {"holders", run.holders},

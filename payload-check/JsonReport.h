@@ -2,7 +2,7 @@
 
 #include "payload-check/CheckOptions.h"
 #include "payload-check/PayloadRun.h"
-#include "payload-check/Scenarios.h"
+#include "payload-check/ScenarioContext.h"
 
 #include <string>
 #include <vector>

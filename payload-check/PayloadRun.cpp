@@ -1,17 +1,14 @@
 #include "payload-check/PayloadRun.h"
 
-#include "engine/ChildProcess.h"
 #include "engine/EventLineDecoder.h"
 #include "engine/InstallTranscript.h"
-#include "engine/LineSplitter.h"
 #include "engine/ScriptInvocation.h"
+#include "engine/ScriptOutput.h"
 #include "payload-check/OutputHolders.h"
 #include "payload-check/TreeSnapshot.h"
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
-#include <thread>
 
 namespace ZunoInstaller::PayloadCheck {
 
@@ -23,33 +20,43 @@ using std::chrono::milliseconds;
 std::atomic<bool> stopping{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-// How often the run looks at the clock and the script while nothing arrives.
-constexpr milliseconds step{50};
-
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Where LineSplitter hands the output: every line is explained by the
-// transcript, through the same rules as the installer's runner.
-class LineRecorder {
+// Where the run hands the output: every line is explained by the
+// transcript, through the same rules as the installer's runner, and
+// standard error is kept for the author.
+class LineRecorder final : public ScriptOutput {
 public:
     LineRecorder(RunReport& report, Clock::time_point start) : report_(report), start_(start) {}
 
-    void line(std::string_view text)
+    void line(std::string_view text) override
     {
         FaultDetail detail;
         DecodedLine decoded = decoder_.explainPadded(text, detail);
         record(text, text.size(), transcript_.explain(std::move(decoded), std::move(detail)));
     }
 
-    void overlong(std::string_view head)
+    void overlong(std::string_view head) override
     {
         record(head, head.size(), transcript_.explain(DecodedLine::refused(LineFault::tooLong)));
     }
 
-    std::size_t count() const { return count_; }
+    // The last line without a line feed, as the runner takes it.
+    void last(std::string_view text) override { line(text); }
+
+    void error(std::string_view bytes) override
+    {
+        const std::size_t room =
+            maxStandardErrorBytes - std::min(maxStandardErrorBytes, report_.standardError.size());
+        report_.standardError.append(bytes.substr(0, room));
+        report_.standardErrorNotKept += bytes.size() - std::min(room, bytes.size());
+    }
+
+    void held(int readEnd) override { report_.holders = processesHoldingPipe(readEnd); }
+
     const InstallTranscript& transcript() const { return transcript_; }
 
 private:
@@ -82,83 +89,15 @@ std::vector<const char*> pointersTo(const std::vector<std::string>& entries)
     return pointers;
 }
 
-void keepError(RunReport& report, std::string_view bytes)
+// The installer's run, with the checker's limits and watches on top.
+ScriptRunOptions runOptions(const RunSetup& setup)
 {
-    const std::size_t room =
-        maxStandardErrorBytes - std::min(maxStandardErrorBytes, report.standardError.size());
-    report.standardError.append(bytes.substr(0, room));
-    report.standardErrorNotKept += bytes.size() - std::min(room, bytes.size());
-}
-
-void interrupt(ChildProcess& child, const Interruption& interruption, RunReport& report)
-{
-    if (interruption.kind == Interruption::Kind::closeReader)
-        child.closeOutput();
-    else
-        child.signalGroup(SIGKILL);
-    report.interrupted = true;
-}
-
-// Reads the output and standard error until the script has exited and its
-// output has ended, the time limit passes, or the output stays held.
-void follow(ChildProcess& child, const RunSetup& setup, RunReport& report, LineRecorder& recorder,
-            Clock::time_point start)
-{
-    LineSplitter splitter;
-    char error[16 * 1024];
-    std::optional<Clock::time_point> exitedAt;
-    const Clock::time_point deadline = start + setup.timeout;
-    const Interruption& interruption = setup.interruption;
-    const auto due = [&] {
-        return !report.interrupted && interruption.kind != Interruption::Kind::none &&
-               recorder.count() >= interruption.afterLines;
-    };
-    if (due())
-        interrupt(child, interruption, report);
-
-    for (;;) {
-        const Clock::time_point now = Clock::now();
-        if (exitedAt && !child.outputOpen())
-            break;
-        if (now >= deadline || stopRequested()) {
-            report.timedOut = !stopRequested();
-            break;
-        }
-        if (exitedAt && now - *exitedAt >= heldOutputGrace) {
-            report.heldOutput = true;
-            report.holders = processesHoldingPipe(child.outputDescriptor());
-            break;
-        }
-        const milliseconds wait = std::min(step, std::chrono::ceil<milliseconds>(deadline - now));
-        if (!child.outputOpen() && !child.errorOpen()) {
-            std::this_thread::sleep_for(wait);
-        } else {
-            const ChildRead read = child.readWithin(wait, splitter.space(), error);
-            if (read.kind == ChildRead::Kind::bytes && read.stream == ChildStream::output) {
-                splitter.commit(read.count, recorder);
-                if (due())
-                    interrupt(child, interruption, report);
-            } else if (read.kind == ChildRead::Kind::bytes) {
-                keepError(report, std::string_view(error, read.count));
-            } else if (read.kind == ChildRead::Kind::end && read.stream == ChildStream::output) {
-                // The last line without a line feed, as the runner takes it.
-                if (const std::optional<std::string_view> last = splitter.rest())
-                    recorder.line(*last);
-            }
-        }
-        if (!exitedAt && child.hasExited()) {
-            exitedAt = Clock::now();
-            report.exitedAfter = secondsSince(start);
-        }
-    }
-    // What standard error holds already; a process that keeps it open is not waited for.
-    child.closeOutput();
-    for (int round = 0; round < 64 && child.errorOpen(); ++round) {
-        const ChildRead read = child.readWithin(milliseconds(0), {}, error);
-        if (read.kind != ChildRead::Kind::bytes)
-            break;
-        keepError(report, std::string_view(error, read.count));
-    }
+    return {.child = {.captureError = true, .inputFromNull = setup.inputFromNull},
+            .timeLimit = setup.timeout,
+            .heldOutputGrace = heldOutputGrace,
+            .endGroup = true,
+            .interruption = setup.interruption,
+            .stop = &stopping};
 }
 
 } // namespace
@@ -176,16 +115,20 @@ RunReport runPayload(const RunSetup& setup)
     const std::vector<const char*> inherited = pointersTo(setup.environment);
     const std::optional<ScriptInvocation> invocation =
         scriptInvocation(setup.payload, setup.codex, inherited.data());
-    ChildProcess child;
-    if (invocation &&
-        invocation->start(child, {.captureError = true, .inputFromNull = setup.inputFromNull})) {
+    ScriptRun run(runOptions(setup));
+    if (!invocation) {
+        report.startError = "its path cannot be handed to a process";
+    } else if (!run.start(*invocation)) {
+        report.startError = run.startError().message();
+    } else {
         report.started = true;
         LineRecorder recorder(report, start);
-        follow(child, setup, report, recorder, start);
-        // Whatever the script left running, the payload's own or not, ends
-        // with the run: the group's id stays reserved until the wait below.
-        child.signalGroup(SIGKILL);
-        const std::int32_t status = child.wait();
+        const RunEnd end = run.follow(recorder);
+        report.timedOut = end == RunEnd::timeLimit;
+        report.heldOutput = end == RunEnd::heldOutput;
+        report.interrupted = run.interrupted();
+        report.exitedAfter = run.exitedAfter();
+        const std::int32_t status = run.finish();
         const InstallTranscript& transcript = recorder.transcript();
         report.result = transcript.result(status, setup.expectedVersion);
         report.stages = transcript.stages;
@@ -202,9 +145,7 @@ std::string_view screenFor(const RunReport& report)
 {
     if (report.timedOut)
         return "progress";
-    if (report.result.success)
-        return "complete";
-    return report.result.code == "CODEX_MISSING" ? "prerequisite" : "error";
+    return rawValue(resultScreen(report.result));
 }
 
 std::string runFault(const RunReport& report, milliseconds timeout)
@@ -213,7 +154,7 @@ std::string runFault(const RunReport& report, milliseconds timeout)
     if (!report.setupError.empty())
         faults.push_back(report.setupError);
     else if (!report.started)
-        faults.push_back("the script could not be started");
+        faults.push_back("the script could not be started: " + report.startError);
     if (report.timedOut)
         faults.push_back("it reached the time limit of " +
                          std::to_string(std::chrono::duration_cast<std::chrono::seconds>(timeout).count()) +

@@ -2,6 +2,7 @@
 
 #include "engine/InstallProtocol.h"
 #include "engine/LineVerdict.h"
+#include "engine/ScriptRun.h"
 
 #include <chrono>
 #include <cstddef>
@@ -11,14 +12,6 @@
 #include <vector>
 
 namespace ZunoInstaller::PayloadCheck {
-
-// A way to cut a run short, as a crash or Force Quit of the installer would.
-struct Interruption {
-    enum class Kind { none, closeReader, killGroup };
-    Kind kind = Kind::none;
-    // Acts once this many lines have been read (0: as soon as the script runs).
-    std::size_t afterLines = 0;
-};
 
 // Everything one run needs: the payload is started by the installer's own
 // invocation, with `environment` in the place of the installer's.
@@ -30,7 +23,8 @@ struct RunSetup {
     bool inputFromNull = false;
     std::chrono::milliseconds timeout{60000};
     Interruption interruption;
-    // Why the run cannot even be tried (its temporary home could not be made).
+    // Why the run cannot even be tried (its temporary home or its stand-in
+    // tool could not be made).
     std::string setupError;
 };
 
@@ -48,6 +42,8 @@ struct LineRecord {
 struct RunReport {
     bool started = false;
     std::string setupError;
+    // Why the script could not be started, as the system said it.
+    std::string startError;
     std::vector<LineRecord> lines;
     // Lines judged but not kept (beyond maxRecordedLines), and how many of them were malformed.
     std::size_t linesNotKept = 0;
@@ -60,6 +56,8 @@ struct RunReport {
     bool recordedFailure = false;
     std::string expectedVersion;
     InstallResult result{false, "START_FAILED", -1};
+    // The signal that ended the script; 0 when it exited (or never ran).
+    int signal = 0;
     // The limit was reached: the script and its process group were killed.
     bool timedOut = false;
     // The script exited while a process it started still held its output.

@@ -44,9 +44,12 @@ fs::path makeStandinCodex(const fs::path& home, StandinCodex variant)
     if (variant == StandinCodex::missing)
         return tool;
     {
+        // Closed before the check: a write that fails only when the buffer
+        // goes out (a full disk) would otherwise leave an empty tool behind.
         std::ofstream out(tool, std::ios::binary | std::ios::trunc);
         out << scriptFor(variant);
-        if (!out.good())
+        out.close();
+        if (out.fail())
             return {};
     }
     const fs::perms mode = variant == StandinCodex::notExecutable ? fs::perms(0644) : fs::perms(0755);

@@ -149,8 +149,9 @@ void TextReport::run(const RunReport& report, bool passed, const std::string& de
                             : std::string("a stand-in that answers --version, in a temporary home"));
     out_ << "\n";
     if (!report.started) {
-        field("result", report.setupError.empty() ? "the script could not be started (START_FAILED)"
-                                                  : "not run: " + report.setupError);
+        field("result", report.setupError.empty()
+                            ? "the script could not be started (START_FAILED): " + report.startError
+                            : "not run: " + report.setupError);
         field("verdict", "FAIL");
         return;
     }

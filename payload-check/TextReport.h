@@ -1,7 +1,7 @@
 #pragma once
 
 #include "payload-check/PayloadRun.h"
-#include "payload-check/Scenarios.h"
+#include "payload-check/ScenarioContext.h"
 
 #include <filesystem>
 #include <ostream>

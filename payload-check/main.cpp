@@ -47,7 +47,6 @@ void handleSignals()
     useDefaultChildSignal();
 }
 
-// The checker's own scratch folder, where every temporary home goes.
 fs::path makeScratch()
 {
     const char* tmp = std::getenv("TMPDIR");
@@ -58,6 +57,28 @@ fs::path makeScratch()
         return {};
     return fs::canonical(pattern, error);
 }
+
+// The checker's own scratch folder, where every temporary home goes; removed
+// however the check ends, by an internal error too.
+class Scratch {
+public:
+    Scratch() : path_(makeScratch()) {}
+    ~Scratch()
+    {
+        try {
+            removeTree(path_);
+        } catch (...) {
+            // Out of memory while removing: nothing more can be done.
+        }
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
 
 int check(int argc, char** argv)
 {
@@ -70,17 +91,17 @@ int check(int argc, char** argv)
         return passedStatus;
     }
     handleSignals();
-    const fs::path scratch = makeScratch();
-    if (scratch.empty())
-        return fail("cannot make a temporary folder", failedStatus);
-
-    Scenarios scenarios(options, scratch);
     std::vector<ScenarioReport> reports;
-    if (options.scenarios)
-        reports = scenarios.all();
-    else
-        reports.push_back(scenarios.installs());
-    removeTree(scratch);
+    {
+        const Scratch scratch;
+        if (scratch.path().empty())
+            return fail("cannot make a temporary folder", failedStatus);
+        Scenarios scenarios(options, scratch.path());
+        if (options.scenarios)
+            reports = scenarios.all();
+        else
+            reports.push_back(scenarios.installs());
+    }
     if (stopRequested())
         return fail("stopped", stoppedStatus);
 

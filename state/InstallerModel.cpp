@@ -1,5 +1,12 @@
 #include "state/InstallerModel.h"
 
+#include "copy/InstallerCopy.h"
+#include "platform/StartupTrace.h"
+#include "state/InstallRun.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QThread>
 
 #include <array>
@@ -55,13 +62,21 @@ InstallerModel::InstallerModel(const Bundle& bundle, const std::filesystem::path
       m_package(bundle.resourcePath().empty() ? std::filesystem::path() : bundle.resourcePath() / "payload"),
       m_home(home)
 {
+    markStartup("bundle and Info.plist");
     registerMetaTypes();
+    markStartup("model");
     checkPrerequisite();
+    markStartup("discovery");
+}
+
+double contentHeight(InstallerScreen screen)
+{
+    return screen == InstallerScreen::complete ? 407.0 : 374.0;
 }
 
 double InstallerModel::contentHeight() const
 {
-    return m_screen == InstallerScreen::complete ? 407.0 : 374.0;
+    return ZunoInstaller::contentHeight(m_screen);
 }
 
 void InstallerModel::checkPrerequisite()
@@ -70,6 +85,60 @@ void InstallerModel::checkPrerequisite()
         return;
     m_codex = findCodexDesktop(m_home);
     setScreen(m_codex ? InstallerScreen::ready : InstallerScreen::prerequisite);
+}
+
+void InstallerModel::install()
+{
+    if (fixture || m_screen == InstallerScreen::progress || m_running)
+        return;
+    checkPrerequisite();
+    if (!m_codex)
+        return;
+    setScreen(InstallerScreen::progress);
+    setStage(std::nullopt);
+    setCopied(false);
+    m_running = true;
+    // Both handlers run on this thread, and only while the model exists.
+    InstallRun::start(
+        *this, {m_package, *m_codex, m_version.toStdString()}, [this](InstallStage stage) { setStage(stage); },
+        [this](const InstallResult& result) { complete(result); });
+}
+
+void InstallerModel::complete(const InstallResult& result)
+{
+    m_running = false;
+    setFailureCode(QString::fromStdString(result.code));
+    setDetail(summary(result));
+    switch (resultScreen(result)) {
+    case ResultScreen::complete:
+        setScreen(InstallerScreen::complete);
+        break;
+    case ResultScreen::prerequisite:
+        setScreen(InstallerScreen::prerequisite);
+        break;
+    case ResultScreen::error:
+        setScreen(InstallerScreen::error);
+        break;
+    }
+}
+
+QString InstallerModel::summary(const InstallResult& result) const
+{
+    const QString separator = QStringLiteral(" \u00B7 ");
+    return QStringLiteral("Vexa Zuno ") + m_version + separator + QString::fromStdString(result.code) + separator +
+           installerCopy().text(QStringLiteral("exit")) + QLatin1Char(' ') + QString::number(result.exitCode);
+}
+
+void InstallerModel::copyError()
+{
+    // Plain text alone, replacing whatever the clipboard held. Without a GUI
+    // application there is no clipboard; the write is not examined either way.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        auto* data = new QMimeData;
+        data->setText(m_detail);
+        QGuiApplication::clipboard()->setMimeData(data);
+    }
+    setCopied(true);
 }
 
 void InstallerModel::setScreen(InstallerScreen screen)

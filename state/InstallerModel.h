@@ -8,8 +8,6 @@
 #include <QObject>
 #include <QString>
 
-class QThreadPool;
-
 #include <filesystem>
 #include <optional>
 
@@ -19,6 +17,11 @@ enum class InstallerScreen { ready, prerequisite, progress, error, complete };
 
 QString rawValue(InstallerScreen screen);
 std::optional<InstallerScreen> installerScreen(const QString& rawValue);
+
+// The window content's measures in points, the same for the view and the
+// window around it: one width, and a height that follows the screen.
+inline constexpr int contentWidth = 667;
+double contentHeight(InstallerScreen screen);
 
 // The one observable state of the installer. Main thread only: the install run
 // works on a pool thread and reaches the model through queued calls.
@@ -57,11 +60,6 @@ public:
     void setCopied(bool copied);
     void setFailureCode(const QString& failureCode);
 
-    // Blocks until every run started by any model has ended (false on timeout).
-    // Delivering what the runs posted is still up to the event loop. For tests
-    // and orderly shutdown; the application never waits for a run.
-    static bool waitForRuns(int msecs = -1);
-
 Q_SIGNALS:
     void changed(); // after every assignment to a published field
     void screenChanged(ZunoInstaller::InstallerScreen screen);
@@ -71,7 +69,6 @@ Q_SIGNALS:
     void failureCodeChanged(const QString& failureCode);
 
 private:
-    static QThreadPool& runPool();
     void complete(const InstallResult& result); // a run's end, on the main thread
     QString summary(const InstallResult& result) const;
 

@@ -3,6 +3,7 @@
 #include "ui/Palette.h"
 #include "ui/Typography.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -29,9 +30,19 @@ ActionButton::ActionButton(bool primary, QWidget* parent)
 
 QSize ActionButton::sizeHint() const
 {
-    const QFontMetricsF metrics(font());
-    return {int(std::ceil(metrics.horizontalAdvance(text()) + 2 * horizontalPadding)),
-            int(std::ceil(lineHeight(font()) + 2 * verticalPadding))};
+    if (!m_hint || m_hint->first != text()) {
+        const QFontMetricsF metrics(font());
+        m_hint.emplace(text(), QSize(int(std::ceil(metrics.horizontalAdvance(text()) + 2 * horizontalPadding)),
+                                     int(std::ceil(lineHeight(font()) + 2 * verticalPadding))));
+    }
+    return m_hint->second;
+}
+
+void ActionButton::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        m_hint.reset();
+    QAbstractButton::changeEvent(event);
 }
 
 void ActionButton::paintEvent(QPaintEvent*)

@@ -2,6 +2,9 @@
 
 #include <QAbstractButton>
 
+#include <optional>
+#include <utility>
+
 namespace ZunoInstaller {
 
 // A plain footer button: no bezel, a rounded fill and a semibold title. The
@@ -21,8 +24,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // The size hint and the title it was measured for: layouts ask often.
+    mutable std::optional<std::pair<QString, QSize>> m_hint;
     bool m_primary;
 };
 

@@ -2,6 +2,7 @@
 
 #include "copy/InstallerCopy.h"
 #include "platform/DarkAppearance.h"
+#include "platform/StartupTrace.h"
 #include "state/InstallerModel.h"
 #include "ui/AccessibleFactory.h"
 #include "ui/ActionButton.h"
@@ -133,6 +134,7 @@ InstallerView::InstallerView(InstallerModel* model, QWidget* parent)
     });
     connect(m_model, &InstallerModel::changed, this, &InstallerView::refresh);
     new ScreenAnnouncer(this, m_model);
+    markStartup("widget construction");
     refresh();
 }
 

@@ -18,8 +18,6 @@ class TextBlock;
 class InstallerView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int contentWidth = 667;
-
     explicit InstallerView(InstallerModel* model, QWidget* parent = nullptr);
 
     bool detailsOpen() const { return m_detailsOpen; }

@@ -5,6 +5,7 @@
 #include "ui/Typography.h"
 
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -31,7 +32,18 @@ LinkButton::LinkButton(const QUrl& url, QWidget* parent)
 
 QSize LinkButton::sizeHint() const
 {
-    return {int(std::ceil(QFontMetricsF(font()).horizontalAdvance(text()))), int(std::ceil(lineHeight(font())))};
+    if (!m_hint || m_hint->first != text()) {
+        m_hint.emplace(text(), QSize(int(std::ceil(QFontMetricsF(font()).horizontalAdvance(text()))),
+                                     int(std::ceil(lineHeight(font())))));
+    }
+    return m_hint->second;
+}
+
+void LinkButton::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        m_hint.reset();
+    QAbstractButton::changeEvent(event);
 }
 
 void LinkButton::paintEvent(QPaintEvent*)

@@ -3,6 +3,9 @@
 #include <QAbstractButton>
 #include <QUrl>
 
+#include <optional>
+#include <utility>
+
 namespace ZunoInstaller {
 
 // The header's landing-page link: "<host> ↗" in small muted text. Activating
@@ -19,8 +22,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // The size hint and the title it was measured for: layouts ask often.
+    mutable std::optional<std::pair<QString, QSize>> m_hint;
     QUrl m_url;
 };
 

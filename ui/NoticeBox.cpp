@@ -3,8 +3,8 @@
 #include "ui/AccessibleFactory.h"
 #include "ui/Palette.h"
 #include "ui/Typography.h"
-#include "ui/WrappedText.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -38,10 +38,25 @@ void NoticeBox::setNotice(const QString& message, bool warning)
     if (message != m_message || warning != m_warning) {
         m_message = message;
         m_warning = warning;
-        updateGeometry();
-        update();
+        measureAgain();
     }
     QWidget::show();
+}
+
+void NoticeBox::measureAgain()
+{
+    m_text = WrappedText(m_message, font());
+    m_glyphInFont.reset();
+    m_glyphWidth.reset();
+    updateGeometry();
+    update();
+}
+
+void NoticeBox::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        measureAgain();
+    QWidget::changeEvent(event);
 }
 
 QString NoticeBox::glyph() const
@@ -51,12 +66,16 @@ QString NoticeBox::glyph() const
 
 bool NoticeBox::glyphInFont() const
 {
-    return QFontMetricsF(font()).inFontUcs4(glyph().toUcs4().value(0));
+    if (!m_glyphInFont)
+        m_glyphInFont = QFontMetricsF(font()).inFontUcs4(glyph().toUcs4().value(0));
+    return *m_glyphInFont;
 }
 
 qreal NoticeBox::glyphWidth() const
 {
-    return glyphInFont() ? QFontMetricsF(font()).horizontalAdvance(glyph()) : drawnGlyphSize() + 1;
+    if (!m_glyphWidth)
+        m_glyphWidth = glyphInFont() ? QFontMetricsF(font()).horizontalAdvance(glyph()) : drawnGlyphSize() + 1;
+    return *m_glyphWidth;
 }
 
 qreal NoticeBox::drawnGlyphSize() const
@@ -102,7 +121,7 @@ qreal NoticeBox::messageWidth(qreal width) const
 
 int NoticeBox::heightForWidth(int width) const
 {
-    const qreal message = WrappedText(m_message, font()).height(messageWidth(width));
+    const qreal message = m_text.height(messageWidth(width));
     return int(std::ceil(2 * verticalPadding + std::max(message, lineHeight(font()))));
 }
 
@@ -143,14 +162,14 @@ void NoticeBox::paintEvent(QPaintEvent*)
     painter.setPen(ink);
     const qreal lineH = lineHeight(font());
     const qreal textWidth = messageWidth(box.width());
-    const qreal messageHeight = std::max(WrappedText(m_message, font()).height(textWidth), lineH);
+    const qreal messageHeight = std::max(m_text.height(textWidth), lineH);
     const qreal top = verticalPadding;
 
     // The glyph is centred on the whole message, however many lines it takes.
     const QRectF glyphLine(horizontalPadding, top + (messageHeight - lineH) / 2, glyphWidth(), lineH);
     drawGlyph(painter, glyphLine);
 
-    WrappedText(m_message, font()).draw(painter, QPointF(horizontalPadding + glyphWidth() + glyphGap, top), textWidth);
+    m_text.draw(painter, QPointF(horizontalPadding + glyphWidth() + glyphGap, top), textWidth);
 }
 
 } // namespace ZunoInstaller

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "ui/WrappedText.h"
+
 #include <QWidget>
+
+#include <optional>
 
 class QPainter;
 
@@ -28,6 +32,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     bool glyphInFont() const;
@@ -36,8 +41,14 @@ private:
     void drawGlyph(QPainter& painter, const QRectF& line) const;
     qreal messageWidth(qreal width) const;
 
+    void measureAgain();
+
     QString m_message;
     bool m_warning = false;
+    // Measured when first asked, again after a change of message, look or font.
+    WrappedText m_text;
+    mutable std::optional<bool> m_glyphInFont;
+    mutable std::optional<qreal> m_glyphWidth;
 };
 
 } // namespace ZunoInstaller

@@ -151,9 +151,12 @@ void ScreenContent::refresh(const InstallerModel& model, bool detailsOpen)
 void ScreenContent::settle()
 {
     // Activating a layout re-reads its children's sizes and tells the parent
-    // when its own changed, so inner layouts go first.
-    m_progress->layout()->activate();
-    m_details->layout()->activate();
+    // when its own changed, so inner layouts go first. A hidden piece takes
+    // no room: its layout waits until it is shown.
+    for (QWidget* piece : {m_progress, m_details}) {
+        if (piece->isVisibleTo(this))
+            piece->layout()->activate();
+    }
     layout()->activate();
 }
 

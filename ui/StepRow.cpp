@@ -3,8 +3,8 @@
 #include "ui/AccessibleFactory.h"
 #include "ui/Palette.h"
 #include "ui/Typography.h"
-#include "ui/WrappedText.h"
 
+#include <QEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -39,8 +39,21 @@ void StepRow::setStep(const QString& text, const QString& badge)
         return;
     m_text = text;
     m_badge = badge;
+    measureAgain();
+}
+
+void StepRow::measureAgain()
+{
+    m_wrapped = WrappedText(m_text, font(), lineSpacing);
     updateGeometry();
     update();
+}
+
+void StepRow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        measureAgain();
+    QWidget::changeEvent(event);
 }
 
 QPointF StepRow::textOrigin()
@@ -55,13 +68,13 @@ QFont StepRow::badgeFont() const
 
 int StepRow::heightForWidth(int width) const
 {
-    const qreal text = WrappedText(m_text, font(), lineSpacing).height(std::max<qreal>(width - textOrigin().x(), 1));
+    const qreal text = m_wrapped.height(std::max<qreal>(width - textOrigin().x(), 1));
     return int(std::ceil(2 * rowPadding + std::max(badgeSize, textTop + text)));
 }
 
 QSize StepRow::sizeHint() const
 {
-    const int width = int(std::ceil(textOrigin().x() + WrappedText(m_text, font(), lineSpacing).naturalWidth()));
+    const int width = int(std::ceil(textOrigin().x() + m_wrapped.naturalWidth()));
     return {width, heightForWidth(width)};
 }
 
@@ -89,7 +102,7 @@ void StepRow::paintEvent(QPaintEvent*)
 
     painter.setPen(palette().color(QPalette::WindowText));
     const QPointF origin = textOrigin();
-    WrappedText(m_text, font(), lineSpacing).draw(painter, origin, width() - origin.x());
+    m_wrapped.draw(painter, origin, width() - origin.x());
 }
 
 } // namespace ZunoInstaller

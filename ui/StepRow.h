@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/WrappedText.h"
+
 #include <QWidget>
 
 namespace ZunoInstaller {
@@ -25,12 +27,16 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QFont badgeFont() const;
 
+    void measureAgain();
+
     QString m_text;
     QString m_badge;
+    WrappedText m_wrapped; // measured when first asked
 };
 
 } // namespace ZunoInstaller

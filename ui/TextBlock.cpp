@@ -2,7 +2,6 @@
 
 #include "ui/AccessibleFactory.h"
 #include "ui/BleedItem.h"
-#include "ui/WrappedText.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -44,42 +43,44 @@ void TextBlock::setLineSpacing(qreal spacing)
 
 void TextBlock::textChanged()
 {
-    m_ink = WrappedText(m_text, font(), m_lineSpacing).inkMargins();
+    m_wrapped = WrappedText(m_text, font(), m_lineSpacing);
     updateGeometry();
     update();
 }
 
 QLayoutItem* TextBlock::layoutItem(Qt::Alignment alignment)
 {
-    return new BleedItem(this, [this] { return m_ink; }, alignment);
+    return new BleedItem(this, [this] { return inkMargins(); }, alignment);
 }
 
 int TextBlock::boxHeight(qreal boxWidth) const
 {
-    return int(std::ceil(WrappedText(m_text, font(), m_lineSpacing).height(std::max<qreal>(boxWidth, 1))));
+    return int(std::ceil(m_wrapped.height(std::max<qreal>(boxWidth, 1))));
 }
 
 int TextBlock::heightForWidth(int width) const
 {
-    return boxHeight(width - m_ink.left() - m_ink.right()) + m_ink.top() + m_ink.bottom();
+    const QMargins ink = inkMargins();
+    return boxHeight(width - ink.left() - ink.right()) + ink.top() + ink.bottom();
 }
 
 int TextBlock::lineCount(int width) const
 {
-    return WrappedText(m_text, font(), m_lineSpacing).lineCount(std::max(width - m_ink.left() - m_ink.right(), 1));
+    const QMargins ink = inkMargins();
+    return m_wrapped.lineCount(std::max(width - ink.left() - ink.right(), 1));
 }
 
 QSize TextBlock::sizeHint() const
 {
-    const int box = int(std::ceil(WrappedText(m_text, font(), m_lineSpacing).naturalWidth()));
-    return QSize(box, boxHeight(box)).grownBy(m_ink);
+    const int box = int(std::ceil(m_wrapped.naturalWidth()));
+    return QSize(box, boxHeight(box)).grownBy(inkMargins());
 }
 
 QSize TextBlock::minimumSizeHint() const
 {
     // Any width will do: the text wraps, even inside a word if it must. The
     // height that a width needs comes from heightForWidth().
-    return QSize(0, boxHeight(1e6)).grownBy(m_ink);
+    return QSize(0, boxHeight(1e6)).grownBy(inkMargins());
 }
 
 void TextBlock::paintEvent(QPaintEvent*)
@@ -87,7 +88,7 @@ void TextBlock::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setPen(m_color.value_or(palette().color(QPalette::WindowText)));
     const QRect box = textBox();
-    WrappedText(m_text, font(), m_lineSpacing).draw(painter, box.topLeft(), box.width());
+    m_wrapped.draw(painter, box.topLeft(), box.width());
 }
 
 void TextBlock::changeEvent(QEvent* event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/WrappedText.h"
+
 #include <QAccessible>
 #include <QColor>
 #include <QMargins>
@@ -36,9 +38,9 @@ public:
     void setAccessibleRole(QAccessible::Role role) { m_role = role; }
 
     // How far the widget reaches past the box on each side.
-    QMargins inkMargins() const { return m_ink; }
+    QMargins inkMargins() const { return m_wrapped.inkMargins(); }
     // The box inside the widget.
-    QRect textBox() const { return rect().marginsRemoved(m_ink); }
+    QRect textBox() const { return rect().marginsRemoved(inkMargins()); }
     // Places this block by its box; the layout that it is added to owns the item.
     QLayoutItem* layoutItem(Qt::Alignment alignment = {});
 
@@ -61,7 +63,7 @@ private:
     QString m_text;
     std::optional<QColor> m_color;
     qreal m_lineSpacing = 0;
-    QMargins m_ink;
+    WrappedText m_wrapped; // measured when first asked, not when set
     QAccessible::Role m_role = QAccessible::StaticText;
 };
 

@@ -9,6 +9,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     ZunoInstaller::installFirstFrameProbe(application);
     QLabel label(QStringLiteral("Zuno Installer"));
+    ZunoInstaller::markPhase("widget construction");
     label.show();
     application.exec();
     return 0;

@@ -24,4 +24,19 @@ TEST(VersionCaption, AnythingElseShowsAsText)
         EXPECT_EQ(formatVersionCaption(u(format), u("1.4.0")), u(format)) << format;
 }
 
+TEST(VersionCaption, ALongVersionShowsItsStartAndAnEllipsis)
+{
+    const QString fits(captionVersionLength, u'7');
+    EXPECT_EQ(formatVersionCaption(u("Version %@"), fits), u("Version ") + fits);
+    EXPECT_EQ(formatVersionCaption(u("Version %@"), fits + u'8'), u("Version ") + fits + QChar(0x2026));
+    // Info.plist may hold megabytes: the caption keeps to the start.
+    const QString huge = u("2.0.0-") + QString(4 * 1024 * 1024, u'x');
+    EXPECT_EQ(formatVersionCaption(u("%1$@ \u00B7 100%%"), huge),
+              huge.left(captionVersionLength) + QChar(0x2026) + u(" \u00B7 100%"));
+    // Never between the halves of a surrogate pair or a letter and its accent.
+    const QString before(captionVersionLength - 1, u'a');
+    EXPECT_EQ(formatVersionCaption(u("%@"), before + u("\U0001F600") + u("tail")), before + QChar(0x2026));
+    EXPECT_EQ(formatVersionCaption(u("%@"), before + u("e\u0301") + u("tail")), before + QChar(0x2026));
+}
+
 } // namespace

@@ -182,13 +182,21 @@ TEST(ChildProcess, AStoppedChildHasNotExited)
     EXPECT_EQ(child.wait(), 6);
 }
 
-TEST(ChildProcess, ReportsAFailureToStartAndCanBeWaitedForAnyway)
+TEST(ChildProcess, SaysWhyItCouldNotStartAndCanBeWaitedForAnyway)
 {
     ChildProcess child;
     EXPECT_FALSE(child.start("/no/such/program", {"program"}, "/", {}));
+    EXPECT_EQ(child.startError(), std::errc::no_such_file_or_directory);
     char buffer[16];
     EXPECT_EQ(child.read(buffer, sizeof buffer), 0u);
     EXPECT_EQ(child.wait(), unknownExitStatus);
+
+    // A folder that is a file: the child's chdir fails before the program runs.
+    EXPECT_FALSE(child.start("/bin/sh", {"sh", "-c", "exit 0"}, "/dev/null", {}));
+    EXPECT_EQ(child.startError(), std::errc::not_a_directory);
+    ASSERT_TRUE(child.start("/bin/sh", {"sh", "-c", "exit 0"}, "/", {}));
+    EXPECT_FALSE(child.startError()) << "a start that succeeded leaves no error behind";
+    EXPECT_EQ(child.wait(), 0);
 }
 
 } // namespace

@@ -187,7 +187,7 @@ Cut cutAt(std::string_view output, const std::vector<std::size_t>& cuts, std::si
         void overlong()
         {
             recorder.overlong();
-            sink.overlong();
+            sink.overlong({});
         }
     } both{{}, TranscriptSink(cut.transcript, progress)};
     LineSplitter splitter;

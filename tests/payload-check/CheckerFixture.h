@@ -64,16 +64,21 @@ protected:
     }
 
     // `extra` lands in the checker's own environment (and so in the payload's).
-    Check check(std::vector<std::string> arguments, const std::vector<std::string>& extra = {}) const
+    // `first`, when given, is shell code (limits, traps) run by a shell that
+    // then becomes the checker.
+    Check check(std::vector<std::string> arguments, const std::vector<std::string>& extra = {},
+                const std::string& first = {}) const
     {
         arguments.insert(arguments.begin(), checker_);
+        if (!first.empty())
+            arguments.insert(arguments.begin(), {"/bin/sh", "-c", first + "\nexec \"$0\" \"$@\""});
         std::vector<std::string> environment;
         for (char** entry = environ; *entry != nullptr; ++entry)
             environment.emplace_back(*entry);
         environment.insert(environment.end(), extra.begin(), extra.end());
         ChildProcess child;
         Check result{-1, {}, {}, {}};
-        if (!child.start(checker_, arguments, root.native(), environment,
+        if (!child.start(arguments.front(), arguments, root.native(), environment,
                          {.captureError = true, .inputFromNull = true}))
             return result;
         char out[65536];

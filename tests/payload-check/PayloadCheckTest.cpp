@@ -2,8 +2,10 @@
 // the report's own output, the temporary home, the limits and usage errors.
 #include "CheckerFixture.h"
 
+#include <cerrno>
 #include <csignal>
 #include <sstream>
+#include <system_error>
 #include <unistd.h>
 
 namespace ZunoInstaller::Testing {
@@ -197,6 +199,61 @@ TEST_F(PayloadCheck, FailsARunThatChangesItsOwnFolder)
     EXPECT_EQ(result.json["result"]["success"], true) << "the installer itself would succeed";
     EXPECT_EQ(result.json["passed"], false);
     EXPECT_EQ(result.json["payloadChanges"], Json::array({"added state.txt"}));
+}
+
+// Six descriptors: the three standard streams and the output pipe, but not
+// the pipe for standard error (and room for UBSan's own pipe before that).
+// The script cannot be started, and the report says why in the system's
+// words. TMPDIR inside the test's folder: with so few descriptors the checker
+// cannot empty its own.
+TEST_F(PayloadCheck, SaysWhyTheScriptCouldNotBeStarted)
+{
+    script(perfectLines);
+    const std::vector<std::string> inside{"TMPDIR=" + root.native()};
+    const std::string why = std::generic_category().message(EMFILE);
+    const Check json = check({payload.native(), "--json"}, inside, "ulimit -n 6");
+    EXPECT_EQ(json.status, 1) << json.error;
+    EXPECT_EQ(json.json["started"], false) << json.output;
+    EXPECT_EQ(json.json["result"], (Json{{"success", false}, {"code", "START_FAILED"}, {"exitCode", -1}}));
+    EXPECT_EQ(json.json["startError"], why);
+    const Check text = check({payload.native()}, inside, "ulimit -n 6");
+    EXPECT_NE(text.output.find("the script could not be started (START_FAILED): " + why + "\n"), std::string::npos)
+        << text.output;
+}
+
+// No file may grow: the temporary home's folders are made, the stand-in
+// tool's script cannot be written. Neither an empty tool that "works" nor a
+// missing home may be reported.
+TEST_F(PayloadCheck, SaysWhenItCannotWriteItsStandInTool)
+{
+    script(perfectLines);
+    const Check result = check({payload.native()}, {}, "trap '' XFSZ\nulimit -f 0");
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_NE(result.output.find("not run: cannot make the stand-in Codex tool in the temporary home "),
+              std::string::npos)
+        << result.output;
+}
+
+// A thread's stack (as large as the stack limit) cannot fit in the address
+// space allowed, so the concurrent scenario cannot start its second run: an
+// internal error, after which the scratch folder must be gone all the same.
+TEST_F(PayloadCheck, RemovesItsScratchFolderWhenAnInternalErrorStopsIt)
+{
+#if !defined(__linux__) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "needs Linux's thread stacks and an address space limit, which sanitizers cannot run under";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    GTEST_SKIP() << "a sanitizer cannot run under an address space limit";
+#endif
+#endif
+    script(perfectLines);
+    const std::filesystem::path scratch = root / "scratch";
+    std::filesystem::create_directory(scratch);
+    const Check result = check({payload.native(), "--scenarios"}, {"TMPDIR=" + scratch.native()},
+                               "ulimit -s 1048576\nulimit -v 524288");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.error.rfind("zuno-payload-check: stopped by an internal error", 0), 0u) << result.error;
+    EXPECT_TRUE(std::filesystem::is_empty(scratch)) << "the scratch folder is left behind";
 }
 
 TEST_F(PayloadCheck, TakesTheVersionFromTheFolderOrTheCommandLine)

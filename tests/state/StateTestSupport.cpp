@@ -1,6 +1,7 @@
 #include "StateTestSupport.h"
 
 #include "state/HandOver.h"
+#include "state/InstallRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -188,7 +189,7 @@ bool waitForCompletion(const InstallerModel& model)
 
 void drainRuns()
 {
-    InstallerModel::waitForRuns();
+    InstallRun::waitForRuns();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -7,6 +7,7 @@
 #include "ui/NoticeBox.h"
 #include "ui/StepRow.h"
 #include "ui/TextBlock.h"
+#include "ui/WrappedText.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -190,6 +191,46 @@ TEST_F(ViewTest, wrappingPiecesGrowInsteadOfOverflowing)
     // A single word wider than the column breaks instead of running out.
     block.setText(QStringLiteral("Unbreakableeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeee"));
     EXPECT_GT(block.lineCount(100), 1);
+}
+
+TEST_F(ViewTest, aLongVersionShowsItsStartAndCostsTheLayoutNoMoreThanAShortOne)
+{
+    // The shaped characters of building, laying out and painting a view of the
+    // ready screen for a bundle whose Info.plist holds version.
+    const auto work = [this](const QString& version, QString& caption) {
+        QTemporaryDir bundle;
+        EXPECT_TRUE(QDir(bundle.path()).mkpath(QStringLiteral("Contents")));
+        QFile plist(bundle.filePath(QStringLiteral("Contents/Info.plist")));
+        EXPECT_TRUE(plist.open(QIODevice::WriteOnly));
+        plist.write("<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key><string>" + version.toUtf8()
+                    + "</string></dict></plist>");
+        plist.close();
+        InstallerModel bundled(Bundle(bundle.path()), home.path().toStdString());
+        EXPECT_EQ(bundled.version(), version); // the model keeps it whole, for the run
+        bundled.fixture = true;
+        bundled.setScreen(InstallerScreen::ready);
+        const qint64 before = WrappedText::shapedCharacters();
+        InstallerView shown(&bundled);
+        shown.grab();
+        caption = shown.footer()->caption()->text();
+        return WrappedText::shapedCharacters() - before;
+    };
+    // Info.plist may hold up to 4 MiB. A version of 64 KiB once kept the window
+    // from opening for seconds, one of 256 KiB for minutes: the caption was
+    // laid out line by line, each line scanning the rest of the version. This
+    // one takes seconds to fail that way, not minutes.
+    const QString longVersion = QStringLiteral("1.4.0-") + QString(16 * 1024, u'x');
+    QString shortCaption;
+    QString longCaption;
+    const qint64 shortWork = work(QStringLiteral("1.4.0"), shortCaption);
+    const qint64 longWork = work(longVersion, longCaption);
+
+    const QString mark = QStringLiteral("@version@");
+    const QString expected = formatVersionCaption(text("versionCaption"), mark)
+                                 .replace(mark, longVersion.left(captionVersionLength) + QChar(0x2026));
+    EXPECT_TRUE(longCaption == expected) << longCaption.left(200).toStdString();
+    EXPECT_EQ(shortCaption, formatVersionCaption(text("versionCaption"), mark).replace(mark, QStringLiteral("1.4.0")));
+    EXPECT_LE(longWork - shortWork, captionVersionLength + 1 - 5);
 }
 
 TEST_F(ViewTest, primaryActionSitsAtTheTrailingEdgeAndTheRestAtTheLeadingEdge)

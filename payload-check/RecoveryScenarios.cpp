@@ -1,7 +1,6 @@
-// The scenarios that check what a payload leaves in the home when runs are
-// cut short or overlap: each ends with a clean run, after which the home must
-// hold exactly what a clean install leaves.
-#include "payload-check/Scenarios.h"
+#include "payload-check/RecoveryScenarios.h"
+
+#include "payload-check/StandinCodex.h"
 #include "payload-check/TemporaryHome.h"
 #include "payload-check/TreeSnapshot.h"
 
@@ -45,7 +44,7 @@ bool endedCleanly(const RunReport& run)
 
 } // namespace
 
-struct Scenarios::Baseline {
+struct RecoveryScenarios::Baseline {
     std::unique_ptr<TemporaryHome> place;
     RunSetup clean;
     RunReport first;
@@ -53,23 +52,23 @@ struct Scenarios::Baseline {
     std::optional<ScenarioReport> failed;
 };
 
-Scenarios::Baseline Scenarios::baseline(const std::string& name, const std::string& which) const
+RecoveryScenarios::Baseline RecoveryScenarios::baseline(const std::string& name, const std::string& which) const
 {
     Baseline base;
-    base.place = home(scratch_ / name);
-    base.clean = setup(*base.place, workingTool(*base.place));
+    base.place = context_.home(context_.scratch() / name);
+    base.clean = context_.setup(*base.place, context_.workingTool(*base.place));
     base.first = runPayload(base.clean);
-    base.failed = unlessSucceeded(name, base.first, which);
+    base.failed = context_.unlessSucceeded(name, base.first, which);
     base.installed = TreeSnapshot::of(base.place->path(), {standinAppFolder()});
     return base;
 }
 
-std::optional<ScenarioReport> Scenarios::cleanRunRestores(const Baseline& base, const std::string& what,
+std::optional<ScenarioReport> RecoveryScenarios::cleanRunRestores(const Baseline& base, const std::string& what,
                                                           ScenarioReport& last, RunReport* shown) const
 {
     RunReport after = runPayload(base.clean);
     if (std::optional<ScenarioReport> failed =
-            unlessSucceeded(last.name, after, "the clean run after " + what))
+            context_.unlessSucceeded(last.name, after, "the clean run after " + what))
         return failed;
     if (const std::string changed = differences(base.installed, base.place->path()); !changed.empty())
         return ScenarioReport{last.name, false,
@@ -80,7 +79,7 @@ std::optional<ScenarioReport> Scenarios::cleanRunRestores(const Baseline& base, 
     return std::nullopt;
 }
 
-ScenarioReport Scenarios::interrupted()
+ScenarioReport RecoveryScenarios::interrupted() const
 {
     Baseline base = baseline("interrupted", "the clean install before the interruptions");
     if (base.failed)
@@ -94,7 +93,7 @@ ScenarioReport Scenarios::interrupted()
             RunSetup cut = clean;
             cut.interruption = point;
             RunReport stopped = runPayload(cut);
-            if (const std::string problem = fault(stopped); !problem.empty())
+            if (const std::string problem = context_.fault(stopped); !problem.empty())
                 return {"interrupted", false, "with " + pointName(point) + ": " + problem, false,
                         std::move(stopped)};
             // The interrupted run shows where it was cut.
@@ -107,7 +106,7 @@ ScenarioReport Scenarios::interrupted()
     return last;
 }
 
-ScenarioReport Scenarios::concurrent()
+ScenarioReport RecoveryScenarios::concurrent() const
 {
     Baseline base = baseline("concurrent", "the clean install before the concurrent runs");
     if (base.failed)
@@ -122,7 +121,7 @@ ScenarioReport Scenarios::concurrent()
         RunReport one = runPayload(clean);
         second.join();
         for (RunReport* run : {&one, &other}) {
-            if (const std::string problem = fault(*run); !problem.empty())
+            if (const std::string problem = context_.fault(*run); !problem.empty())
                 return {"concurrent", false, "a run beside another: " + problem, false, std::move(*run)};
             if (!endedCleanly(*run))
                 return {"concurrent", false,

@@ -1,0 +1,62 @@
+#include "payload-check/Reason.h"
+
+#include <array>
+
+namespace ZunoInstaller::PayloadCheck {
+
+namespace {
+
+constexpr std::array table{
+    ReasonInfo{Reason::startFailed, "start-failed", "the script could not be started"},
+    ReasonInfo{Reason::killedBySignal, "killed-by-signal", "the script was ended by a signal"},
+    ReasonInfo{Reason::timeLimit, "time-limit", "the run reached the time limit"},
+    ReasonInfo{Reason::heldOutput, "held-output",
+               "a process the script started kept its standard output open after the script exited"},
+    ReasonInfo{Reason::malformedLine, "malformed-line", "a line of standard output broke the event protocol"},
+    ReasonInfo{Reason::missingStage, "missing-stage", "a stage was missing or came out of order"},
+    ReasonInfo{Reason::noCompletion, "no-completion", "the run ended without a completion event"},
+    ReasonInfo{Reason::versionMismatch, "version-mismatch",
+               "the completion named another version than the expected one"},
+    ReasonInfo{Reason::exitStatus, "exit-status", "the exit status contradicts the events"},
+    ReasonInfo{Reason::errorCode, "error-code", "the script reported an error where success was needed"},
+    ReasonInfo{Reason::wrongCode, "wrong-code", "the run did not end with the outcome the scenario needs"},
+    ReasonInfo{Reason::payloadChanged, "payload-changed", "the run changed the payload folder"},
+    ReasonInfo{Reason::partialInstall, "partial-install",
+               "a run that reported success left an install unlike a clean one"},
+    ReasonInfo{Reason::notCrashSafe, "not-crash-safe",
+               "killed during a run, the install was neither the complete earlier copy nor the complete new one"},
+    ReasonInfo{Reason::notConcurrencySafe, "not-concurrency-safe",
+               "two runs at once left an install unlike a clean one"},
+    ReasonInfo{Reason::toolNotRun, "tool-not-run", "the Codex tool was never run"},
+    ReasonInfo{Reason::errorThenExitZero, "error-then-exit-zero", "an error event was followed by exit status 0"},
+    ReasonInfo{Reason::completeAfterError, "complete-after-error", "a completion came after an error event"},
+    ReasonInfo{Reason::missingBetweenRenames, "missing-between-renames",
+               "the install was missing for an instant, and the next run put the earlier copy back"},
+    ReasonInfo{Reason::runtimeCode, "runtime-code",
+               "a tool that is there but does not run should be reported as RUNTIME_UNAVAILABLE"},
+};
+
+} // namespace
+
+std::span<const ReasonInfo> reasonTable()
+{
+    return table;
+}
+
+std::string_view reasonId(Reason reason)
+{
+    for (const ReasonInfo& info : table)
+        if (info.reason == reason)
+            return info.id;
+    return "unknown";
+}
+
+std::string_view reasonMeaning(Reason reason)
+{
+    for (const ReasonInfo& info : table)
+        if (info.reason == reason)
+            return info.meaning;
+    return {};
+}
+
+} // namespace ZunoInstaller::PayloadCheck
