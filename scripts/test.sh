@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the lint of the CI workflow, the debug build
-# (with the packaged tarball's test on Linux), the sample payload's run through
+# (with the packaged tarball's test on Linux, and on Linux its Qt sources
+# compiled against newer Qt headers), the sample payload's run through
 # every scenario of zuno-payload-check, the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, the ThreadSanitizer run of the threaded
 # tests, and short fuzz runs of the event-line decoders, the line cutter and
@@ -45,6 +46,15 @@ step "debug build and tests"
 cmake --preset dev -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} >/dev/null
 cmake --build --preset dev -j "$jobs" 2>&1 | tee "$logs/dev-build.log"
 ctest --preset dev --output-log "$logs/dev-tests.log"
+
+# Every file that uses Qt, compiled but not linked against the headers of the
+# macOS release's Qt line (6.8, Debian trixie's) and of the newest (Debian
+# testing's, as Homebrew's), with -Werror: what a newer Qt removes or warns
+# about shows here before a Mac builds it. Deprecations go to the list below.
+if [[ "$(uname -s)" == Linux ]]; then
+    step "the Qt layers against newer Qt headers"
+    scripts/newer_qt_check.py --build-dir build/dev 2>&1 | tee "$logs/newer-qt-build.log"
+fi
 
 # The sample payload as the bundle carries it, through every scenario (about
 # half a minute: its codex-hangs scenario costs the payload's own 30 s tool

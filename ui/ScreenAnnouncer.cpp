@@ -181,18 +181,20 @@ void ScreenAnnouncer::moveFocusAhead(InstallerScreen screen)
     next->setFocus(Qt::OtherFocusReason);
 }
 
+// Heading and text as a reader would join them: a full stop only where the
+// heading has no closing mark of its own.
+QString ScreenAnnouncer::announcementText(const QString& heading, const QString& text)
+{
+    if (heading.isEmpty() || text.isEmpty())
+        return heading + text;
+    return heading + (heading.back().isLetterOrNumber() ? QStringLiteral(". ") : QStringLiteral(" ")) + text;
+}
+
 void ScreenAnnouncer::announce(const QString& heading, const QString& text, bool urgent)
 {
     Q_EMIT announced(heading, text);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    // Heading and text as a reader would join them: a full stop only where
-    // the heading has no closing mark of its own.
-    QString message = heading;
-    if (!text.isEmpty())
-        message += (heading.isEmpty() || !heading.back().isLetterOrNumber() ? QStringLiteral(" ")
-                                                                            : QStringLiteral(". ")) +
-                   text;
-    QAccessibleAnnouncementEvent event(m_view, message);
+    QAccessibleAnnouncementEvent event(m_view, announcementText(heading, text));
     event.setPoliteness(urgent ? QAccessible::AnnouncementPoliteness::Assertive
                                : QAccessible::AnnouncementPoliteness::Polite);
     QAccessible::updateAccessibility(&event);

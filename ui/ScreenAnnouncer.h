@@ -38,6 +38,9 @@ public:
     // How many announced notifications are kept.
     static constexpr std::size_t kept = 8;
 
+    // The one message an announcement event carries (Qt 6.8 and later).
+    static QString announcementText(const QString& heading, const QString& text);
+
 Q_SIGNALS:
     // Each announcement as it is made; text may be empty.
     void announced(const QString& heading, const QString& text);

@@ -108,7 +108,7 @@ TEST_F(BundleTest, ResourcesAreDirectChildrenOfTheResourceDirectory)
     const std::filesystem::path resources = bundle.bundlePath() / "Contents" / "Resources";
     EXPECT_EQ(bundle.resourcePath(), resources);
     std::filesystem::create_directory(resources / "en.lproj");
-    QFile(dir.filePath(QStringLiteral("Contents/Resources/notes.txt"))).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile(dir.filePath(QStringLiteral("Contents/Resources/notes.txt"))).open(QIODevice::WriteOnly));
 
     EXPECT_EQ(bundle.pathForResource(QStringLiteral("en"), QStringLiteral("lproj")), resources / "en.lproj");
     EXPECT_EQ(bundle.pathForResource(QStringLiteral("notes"), QStringLiteral("txt")), resources / "notes.txt");

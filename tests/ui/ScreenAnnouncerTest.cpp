@@ -183,6 +183,25 @@ TEST_F(AnnouncerTest, aScreenThatHidesTheFocusedControlMovesTheFocusOnceToWhatCo
     EXPECT_EQ(QApplication::focusWidget(), view.get());
 }
 
+// What an announcement event carries where Qt has one (6.8): heading and text
+// read as one message, with a full stop only where the heading has no mark.
+TEST_F(AnnouncerTest, headingAndTextAreJoinedAsAReaderWouldSayThem)
+{
+    const auto joined = [](const char* heading, const char* first) {
+        return ScreenAnnouncer::announcementText(text(heading), first ? text(first) : QString())
+            .toStdString();
+    };
+    EXPECT_EQ(joined("readyTitle", "readyNotice"),
+              (text("readyTitle") + QStringLiteral(". ") + text("readyNotice")).toStdString());
+    EXPECT_EQ(joined("progressTitle", "progressDescription"),
+              (text("progressTitle") + QStringLiteral(" ") + text("progressDescription")).toStdString());
+    EXPECT_TRUE(text("progressTitle").endsWith(QChar(0x2026)));
+    EXPECT_EQ(joined("filesVerified", nullptr), text("filesVerified").toStdString());
+    EXPECT_EQ(ScreenAnnouncer::announcementText(QString(), text("errorNotice")), text("errorNotice"));
+    EXPECT_EQ(ScreenAnnouncer::announcementText(QStringLiteral("Done!"), QStringLiteral("Quit.")),
+              QStringLiteral("Done! Quit."));
+}
+
 TEST_F(TurkishAnnouncerTest, announcementsAreInTheInterfaceLanguage)
 {
     showScreen(InstallerScreen::error);

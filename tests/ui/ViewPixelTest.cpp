@@ -218,13 +218,13 @@ TEST_F(ViewPixels, plainNoticeUsesTheGreenLook)
 
 TEST_F(ViewPixels, keyboardFocusIsRingedInAccentAndAClickIsNot)
 {
-    const QRgb accent = qRgb(0xC4, 0xDB, 0xA0);
+    constexpr QRgb accent = qRgb(0xC4, 0xDB, 0xA0);
     model->setDetail(QStringLiteral("Vexa Zuno 1.0.0 \u00B7 INSTALL_FAILED \u00B7 exit 3"));
     showScreen(InstallerScreen::error);
     view->content()->disclosure()->click();
     settle();
     // The ring's inner row or column of pixels, clear of the control, at the middle of each side.
-    const auto ringed = [this, accent](const QImage& image, const QWidget* control) {
+    const auto ringed = [this](const QImage& image, const QWidget* control) {
         const QRect box(control->mapTo(view.get(), control->contentsRect().topLeft()), control->contentsRect().size());
         const int out = FocusRing::gap + 1;
         for (const QPoint p : {QPoint(box.center().x(), box.top() - out), QPoint(box.center().x(), box.bottom() + out),

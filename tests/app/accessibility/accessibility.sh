@@ -48,10 +48,16 @@ bundle="$work/ZunoInstaller.app"
 cp -R "$(dirname "$app")/../.." "$bundle" || exit 1
 cp "$here/Install.command" "$bundle/Contents/Resources/payload/Install.command" || exit 1
 
-timeout -s KILL $((limit + 5)) Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+# -displayfd: Xvfb takes the first display whose socket it can bind (the
+# abstract socket decides, so a concurrent Xvfb or a stale /tmp/.X11-unix file
+# left by a killed one is no obstacle) and writes its number once it accepts
+# clients. -noreset: by default a server resets when its last client leaves and
+# drops every client still connecting; an xprop below that left while openbox
+# was connecting took openbox down ("Failed to open the display").
+timeout -s KILL $((limit + 5)) Xvfb -displayfd 5 -noreset -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
 pids="$pids $!"
 tries=100
-until [ -s "$work/display" ]; do
+until [ -s "$work/display" ] && DISPLAY=:$(head -n 1 "$work/display") xprop -root >/dev/null 2>&1; do
     tries=$((tries - 1))
     [ "$tries" -gt 0 ] || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
     sleep 0.1
@@ -61,11 +67,19 @@ export DISPLAY
 
 # A real window manager: it frames the window, so that the positions read
 # back are those a user's desktop would give, not merely what the program set.
+# Started up to three times should it give up (said in the test's output).
 mkdir -p "$work/config"
-XDG_CONFIG_HOME="$work/config" timeout -s KILL $((limit + 5)) openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids="$pids $!"
-tries=100
+wm=
+starts=0
+tries=150
 until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    if [ -z "$wm" ] || { ! kill -0 "$wm" 2>/dev/null && [ "$starts" -lt 3 ]; }; then
+        [ -n "$wm" ] && echo "openbox stopped, started again: $(cat "$work/openbox.log")" >&2
+        starts=$((starts + 1))
+        XDG_CONFIG_HOME="$work/config" timeout -s KILL $((limit + 5)) openbox --sm-disable >"$work/openbox.log" 2>&1 &
+        wm=$!
+        pids="$pids $wm"
+    fi
     tries=$((tries - 1))
     [ "$tries" -gt 0 ] || { echo "FAIL: openbox did not start: $(cat "$work/openbox.log")" >&2; exit 1; }
     sleep 0.1
