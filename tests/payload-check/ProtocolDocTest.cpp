@@ -1,6 +1,6 @@
 // docs/payload-protocol.md against what it describes: its table of reasons
 // is the checker's own, and its time-limit snippet for POSIX sh works.
-#include "engine/ChildProcess.h"
+#include "ProgramRun.h"
 #include "payload-check/Reason.h"
 
 #include <chrono>
@@ -10,8 +10,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace ZunoInstaller::PayloadCheck {
 namespace {
@@ -64,39 +62,13 @@ TEST(ProtocolDoc, ListsEveryReasonWithTheCheckersOwnMeaning)
     EXPECT_EQ(documented, expected) << "docs/payload-protocol.md's reason table should read:\n" << expected;
 }
 
-struct ShellRun {
-    int status;
-    std::string output;
-    std::string error;
-    double seconds;
-};
-
 // `script` under /bin/sh with its events' descriptor, 3, on the pipe read
 // here: whatever keeps it open keeps this read waiting.
-ShellRun runShell(const std::string& script)
+std::pair<Testing::ProgramRun, double> runShell(const std::string& script)
 {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        environment.emplace_back(*entry);
     const auto start = std::chrono::steady_clock::now();
-    ChildProcess shell;
-    ShellRun run{-1, {}, {}, 0};
-    if (!shell.start("/bin/sh", {"/bin/sh", "-c", "exec 3>&1 1>&2\n" + script}, ".", environment,
-                     {.captureError = true, .inputFromNull = true}))
-        return run;
-    char out[4096];
-    char err[4096];
-    while (shell.outputOpen() || shell.errorOpen()) {
-        const ChildRead got = shell.readWithin(std::chrono::milliseconds(1000), out, err);
-        if (got.kind == ChildRead::Kind::bytes)
-            (got.stream == ChildStream::output ? run.output : run.error)
-                .append(got.stream == ChildStream::output ? out : err, got.count);
-        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(60))
-            break;
-    }
-    run.status = shell.wait();
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return run;
+    Testing::ProgramRun run = Testing::runProgram({"/bin/sh", "-c", "exec 3>&1 1>&2\n" + script}, ".");
+    return {run, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
 }
 
 // The snippet as the page gives it, with `fail` and ZUNO_CODEX_BIN as a
@@ -106,7 +78,7 @@ TEST(ProtocolDoc, TimeLimitSnippetEndsAHungCommandAndKeepsEveryOtherStatus)
     const std::string snippet = codeAfter(protocolDoc(), "<!-- tested: time-limit");
     ASSERT_NE(snippet.find("with_time_limit 30 \"$ZUNO_CODEX_BIN\" --version"), std::string::npos)
         << "no tested time-limit snippet in docs/payload-protocol.md: " << snippet;
-    const ShellRun run = runShell("fail() { echo \"failed $1\" >&3; exit 1; }\n"
+    const auto [run, seconds] = runShell("fail() { echo \"failed $1\" >&3; exit 1; }\n"
                                   "ZUNO_CODEX_BIN=true\n" +
                                   snippet +
                                   "echo answered >&3\n"
@@ -119,7 +91,7 @@ TEST(ProtocolDoc, TimeLimitSnippetEndsAHungCommandAndKeepsEveryOtherStatus)
     EXPECT_EQ(run.status, 1);
     // A bound far from any real timing: the 30 s sleep and the watchdogs are
     // gone, not waited out.
-    EXPECT_LT(run.seconds, 20.0) << "something the snippet started kept the event descriptor open";
+    EXPECT_LT(seconds, 20.0) << "something the snippet started kept the event descriptor open";
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // the reasons, the warnings, a scenario not run, a run ended by a signal; the
 // GitHub workflow commands and their escaping; the JUnit XML against the
 // format's schema (xmllint).
-#include "engine/ChildProcess.h"
+#include "ProgramRun.h"
 #include "payload-check/GithubReport.h"
 #include "payload-check/JsonReport.h"
 #include "payload-check/JunitReport.h"
@@ -17,8 +17,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace ZunoInstaller::PayloadCheck {
 namespace {
@@ -270,9 +268,6 @@ std::pair<int, std::string> validate(const std::string& document, const std::str
     const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
     std::ofstream(file, std::ios::binary | std::ios::trunc) << document;
     const std::string schema = std::string(source != nullptr ? source : ".") + "/tests/payload-check/junit.xsd";
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        environment.emplace_back(*entry);
     // Found on PATH, as a shell would.
     std::string xmllint = "xmllint";
     const char* path = std::getenv("PATH");
@@ -282,21 +277,12 @@ std::pair<int, std::string> validate(const std::string& document, const std::str
             xmllint = folder + "/xmllint";
             break;
         }
-    ChildProcess lint;
-    std::string said;
-    if (!lint.start(xmllint, {"xmllint", "--noout", "--schema", schema, file.native()}, ".", environment,
-                    {.captureError = true, .inputFromNull = true}))
-        return {-1, "xmllint could not be started: install libxml2-utils (scripts/install-deps.sh)"};
-    char out[4096];
-    char err[4096];
-    while (lint.outputOpen() || lint.errorOpen()) {
-        const ChildRead got = lint.readWithin(std::chrono::milliseconds(5000), out, err);
-        if (got.kind == ChildRead::Kind::bytes)
-            said.append(got.stream == ChildStream::output ? out : err, got.count);
-    }
-    const int status = lint.wait();
+    const Testing::ProgramRun lint =
+        Testing::runProgram({xmllint, "--noout", "--schema", schema, file.native()}, ".");
     std::filesystem::remove(file);
-    return {status, said};
+    if (lint.status < 0)
+        return {-1, "xmllint could not be started: install libxml2-utils (scripts/install-deps.sh)"};
+    return {lint.status, lint.output + lint.error};
 }
 
 TEST_F(Reports, JunitIsValidAgainstTheSchemaWithAFailureOrSkipForEachScenario)
@@ -326,10 +312,10 @@ TEST_F(Reports, JunitIsValidAgainstTheSchemaWithAFailureOrSkipForEachScenario)
     // The schema bites: a testcase without its name, and a count that is no number.
     std::string nameless = document;
     nameless.replace(nameless.find("<testcase name=\"reinstall\""), 26, "<testcase");
-    EXPECT_NE(validate(nameless, "zuno-junit-nameless.xml").first, 0);
+    EXPECT_NE(validate(nameless, "zuno-junit-nameless-" + std::to_string(::getpid()) + ".xml").first, 0);
     std::string uncounted = document;
     uncounted.replace(uncounted.find("tests=\"5\""), 9, "tests=\"five\"");
-    EXPECT_NE(validate(uncounted, "zuno-junit-uncounted.xml").first, 0);
+    EXPECT_NE(validate(uncounted, "zuno-junit-uncounted-" + std::to_string(::getpid()) + ".xml").first, 0);
 }
 
 } // namespace
