@@ -100,7 +100,7 @@ void GithubReport::annotations(const CheckOutcome& outcome)
                 errors.push_back({"zuno-payload-check: line " + std::to_string(line.number) + " of " +
                                       outcome.reports.front().name,
                                   TextReport::verdictText(line.explanation) + ": " +
-                                      PrintableText{.limit = shownLineBytes}(line.bytes)});
+                                      TextReport::lineText(line, shownLineBytes)});
     }
     for (std::size_t index = 0; index < errors.size() && index < maxEach; ++index)
         command("error", errors[index]);

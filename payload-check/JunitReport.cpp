@@ -45,7 +45,7 @@ std::string outputText(const ScenarioReport& report)
         text += "warning " + std::string(reasonId(reason)) + ": " + std::string(reasonMeaning(reason)) + "\n";
     for (const LineRecord& line : report.run.lines)
         text += "line " + std::to_string(line.number) + ": " + TextReport::verdictText(line.explanation) + ": " +
-                PrintableText{.limit = 200}(line.bytes) + "\n";
+                TextReport::lineText(line, 200) + "\n";
     if (report.run.started)
         text += "result: " + TextReport::resultText(report.run) + "\n";
     return text;

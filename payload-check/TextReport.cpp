@@ -99,6 +99,16 @@ std::string TextReport::resultText(const RunReport& run)
     return text + "killed by " + signalText(run.signal) + " (the installer says " + summaryOf(run) + ")";
 }
 
+std::string TextReport::lineText(const LineRecord& line, std::size_t limit)
+{
+    // How much of an over-long line was at hand depends on how the pipe cut
+    // it: only that it is too long is said.
+    if (line.size > maxEventLineBytes)
+        return PrintableText{}(headOf(line.bytes, limit)) + " " + std::string(ellipsis) + " (over " +
+               std::to_string(maxEventLineBytes) + " bytes)";
+    return PrintableText{.limit = limit}(line.bytes);
+}
+
 void TextReport::field(std::string_view name, const std::string& value)
 {
     char label[32];
@@ -113,13 +123,8 @@ void TextReport::lines(const RunReport& report)
     for (const LineRecord& line : report.lines) {
         char head[48];
         std::snprintf(head, sizeof head, "  %4zu  %8s  ", line.number, seconds(line.seconds).c_str());
-        std::string text = PrintableText{.limit = shownLineBytes}(line.bytes);
-        // How much of an over-long line was at hand depends on how the pipe
-        // cut it: only that it is too long is said.
-        if (line.size > maxEventLineBytes)
-            text = PrintableText{}(headOf(line.bytes, shownLineBytes)) + " " + std::string(ellipsis) + " (over " +
-                   std::to_string(maxEventLineBytes) + " bytes)";
-        out_ << head << verdictText(line.explanation) << "\n" << std::string(18, ' ') << "| " << text << "\n";
+        out_ << head << verdictText(line.explanation) << "\n"
+             << std::string(18, ' ') << "| " << lineText(line, shownLineBytes) << "\n";
     }
     if (report.linesNotKept > 0)
         out_ << "  " << ellipsis << " " << counted(report.linesNotKept, "more line", "more lines")

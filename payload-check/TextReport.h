@@ -23,6 +23,8 @@ public:
     static std::string verdictText(const LineExplanation& explanation);
     // "success, code OK, exit status 0"; "failure, code CHECK_FAILED, killed by SIGTERM (15) ...".
     static std::string resultText(const RunReport& run);
+    // A line of standard output made printable, cut after `limit` bytes with a marker.
+    static std::string lineText(const LineRecord& line, std::size_t limit);
 
 private:
     void header(const CheckOptions& options);
