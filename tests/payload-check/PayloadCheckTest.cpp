@@ -341,7 +341,7 @@ TEST_F(PayloadCheck, PrintsTheFormatAskedForOrGithubsUnderGithubActions)
         << github.output;
     EXPECT_EQ(check({payload.native(), "--format", "text"}, actions).output.rfind("zuno-payload-check: ", 0), 0u);
     EXPECT_EQ(check({payload.native(), "--format=json"}, actions).output.rfind("{", 0), 0u);
-    EXPECT_EQ(check({payload.native()}, {"GITHUB_ACTIONS=false"}).output.rfind("zuno-payload-check: ", 0), 0u);
+    EXPECT_EQ(check({payload.native()}, {"GITHUB_ACTIONS=1"}).output.rfind("zuno-payload-check: ", 0), 0u);
     const Check both = check({payload.native(), "--json", "--format", "json"});
     EXPECT_EQ(both.status, 1) << "the same format twice is no conflict: " << both.error;
 }

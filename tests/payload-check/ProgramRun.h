@@ -20,15 +20,21 @@ struct ProgramRun {
 };
 
 // Runs `arguments` (the first is the program's path) in `folder`, with this
-// process's environment and `extra` after it and input from /dev/null, until
-// both its outputs have ended.
+// process's environment, where each entry of `extra` replaces those of its
+// name, and input from /dev/null, until both its outputs have ended.
 inline ProgramRun runProgram(const std::vector<std::string>& arguments, const std::string& folder,
                              const std::vector<std::string>& extra = {})
 {
+    const auto named = [](const std::string& entry, const std::string& other) {
+        return entry.substr(0, entry.find('=') + 1) == other.substr(0, other.find('=') + 1);
+    };
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry)
         environment.emplace_back(*entry);
-    environment.insert(environment.end(), extra.begin(), extra.end());
+    for (const std::string& entry : extra) {
+        std::erase_if(environment, [&](const std::string& old) { return named(old, entry); });
+        environment.push_back(entry);
+    }
     ChildProcess child;
     ProgramRun run;
     if (!child.start(arguments.front(), arguments, folder, environment, {.captureError = true, .inputFromNull = true}))
