@@ -96,7 +96,8 @@ std::string TextReport::resultText(const RunReport& run)
     if (run.signal == 0)
         return text + "exit status " + std::to_string(run.result.exitCode);
     // The installer's own summary gives the signal's number as the exit status.
-    return text + "killed by " + signalText(run.signal) + " (the installer says " + summaryOf(run) + ")";
+    return text + "killed by " + signalText(run.signal) + " (the installer says " + run.result.code +
+           " \xC2\xB7 exit " + std::to_string(run.result.exitCode) + ")";
 }
 
 std::string TextReport::lineText(const LineRecord& line, std::size_t limit)
