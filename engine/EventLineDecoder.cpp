@@ -4,6 +4,7 @@
 #include "engine/EventLineReader.h"
 
 #include <new>
+#include <optional>
 #include <simdjson.h>
 
 namespace ZunoInstaller {
@@ -18,24 +19,40 @@ constexpr std::size_t maxDepth = 512;
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
-bool isJsonWhitespace(char byte)
+// Whether the first thing on the line, after white space, opens an object.
+bool opensObject(std::string_view text)
 {
-    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r';
+    const std::size_t at = text.find_first_not_of(" \t\n\r");
+    return at != std::string_view::npos && text[at] == '{';
 }
 
-// Only an object can be an event: what starts otherwise needs no parser.
-LineFault startFault(std::string_view text)
+// The fault of a line simdjson refused, or of one that holds no object, in
+// the documented order: invalid UTF-8 before invalid JSON (simdjson reports
+// an unclosed string before bad UTF-8), and a document that is JSON but not
+// an object before one nested too deep. None: the reference reader decides.
+std::optional<LineFault> parseFault(simdjson::error_code error, std::string_view text, bool object)
 {
-    std::size_t at = 0;
-    while (at < text.size() && isJsonWhitespace(text[at]))
-        ++at;
-    if (at == text.size())
-        return LineFault::invalidJson;
-    if (text[at] == '{')
-        return LineFault::none;
-    return std::string_view("[\"-0123456789tfn").find(text[at]) != std::string_view::npos
-               ? LineFault::notAnObject
-               : LineFault::invalidJson;
+    switch (error) {
+    case simdjson::SUCCESS:
+        return object ? LineFault::none : LineFault::notAnObject;
+    case simdjson::UTF8_ERROR:
+        return LineFault::invalidUtf8;
+    case simdjson::DEPTH_ERROR:
+        return object ? LineFault::tooDeep : LineFault::notAnObject;
+    case simdjson::TAPE_ERROR:
+    case simdjson::STRING_ERROR:
+    case simdjson::T_ATOM_ERROR:
+    case simdjson::F_ATOM_ERROR:
+    case simdjson::N_ATOM_ERROR:
+    case simdjson::EMPTY:
+    case simdjson::UNESCAPED_CHARS:
+    case simdjson::UNCLOSED_STRING:
+        return simdjson::validate_utf8(text.data(), text.size()) ? LineFault::invalidJson : LineFault::invalidUtf8;
+    default:
+        // Above all NUMBER_ERROR: simdjson refuses integers beyond 64 bits
+        // (above 2^64 - 1, below -2^63), which nlohmann/json reads as doubles.
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -100,32 +117,16 @@ DecodedLine EventLineDecoder::read(std::string_view line, FaultDetail* detail)
     std::string_view text = line;
     if (text.starts_with(byteOrderMark))
         text.remove_prefix(byteOrderMark.size());
-    if (const LineFault fault = startFault(text); fault != LineFault::none)
-        return DecodedLine::refused(fault);
-
+    // A line that holds no object is refused whatever it holds: it is
+    // parsed all the same, only to name the first rule it breaks.
+    const bool isObject = opensObject(text);
     simdjson::dom::element root;
-    switch (state_->parser.parse(text.data(), text.size(), false).get(root)) {
-    case simdjson::SUCCESS:
-        break;
-    case simdjson::UTF8_ERROR:
-        return DecodedLine::refused(LineFault::invalidUtf8);
-    case simdjson::DEPTH_ERROR:
-        return DecodedLine::refused(LineFault::tooDeep);
-    case simdjson::TAPE_ERROR:
-    case simdjson::STRING_ERROR:
-    case simdjson::T_ATOM_ERROR:
-    case simdjson::F_ATOM_ERROR:
-    case simdjson::N_ATOM_ERROR:
-    case simdjson::EMPTY:
-    case simdjson::UNESCAPED_CHARS:
-    case simdjson::UNCLOSED_STRING:
-        return DecodedLine::refused(LineFault::invalidJson);
-    default:
-        // Above all NUMBER_ERROR: simdjson refuses integers beyond 64 bits
-        // (above 2^64 - 1, below -2^63), which nlohmann/json reads as
-        // doubles. The reference reader decides.
+    const std::optional<LineFault> fault =
+        parseFault(state_->parser.parse(text.data(), text.size(), false).get(root), text, isObject);
+    if (!fault)
         return EventLineReader::decode(line, detail);
-    }
+    if (*fault != LineFault::none)
+        return DecodedLine::refused(*fault);
 
     simdjson::dom::object object;
     if (root.get(object) != simdjson::SUCCESS)

@@ -1,7 +1,9 @@
 #include "payload-check/JsonReport.h"
 
 #include "payload-check/PrintableText.h"
+#include "payload-check/SignalName.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 namespace ZunoInstaller::PayloadCheck {
@@ -29,9 +31,11 @@ Json lineOf(const LineRecord& line)
 {
     const LineExplanation& explanation = line.explanation;
     const LineVerdict& verdict = explanation.verdict;
+    // How much of an over-long line was at hand depends on how the pipe cut
+    // it: such a line counts as one byte over the limit, whatever its length.
     Json json{{"number", line.number},
               {"seconds", line.seconds},
-              {"bytes", line.size},
+              {"bytes", std::min(line.size, maxEventLineBytes + 1)},
               {"text", text(line.bytes, maxEventLineBytes)},
               {"verdict", rawValue(verdict.kind)}};
     if (verdict.stage)
@@ -80,6 +84,8 @@ Json runOf(const RunReport& run)
             {"screen", screenFor(run)},
             {"started", run.started},
             {"startError", run.startError.empty() ? Json(nullptr) : Json(text(run.startError))},
+            {"signal", run.signal != 0 ? Json(run.signal) : Json(nullptr)},
+            {"signalName", run.signal != 0 ? Json(std::string(signalName(run.signal))) : Json(nullptr)},
             {"timedOut", run.timedOut},
             {"heldOutput", run.heldOutput},
             {"holders", run.holders},
@@ -91,20 +97,36 @@ Json runOf(const RunReport& run)
             {"stderrBytesNotShown", run.standardErrorNotKept}};
 }
 
+Json reasonsOf(const std::vector<Reason>& reasons)
+{
+    Json list = Json::array();
+    for (const Reason reason : reasons)
+        list.push_back(reasonId(reason));
+    return list;
+}
+
 } // namespace
 
-std::string jsonReport(const CheckOptions& options, const RunReport& run, bool passed,
-                       const std::vector<ScenarioReport>* scenarios)
+std::string jsonReport(const CheckOutcome& outcome)
 {
-    Json report{{"payload", text(options.payload.native())}, {"passed", passed}};
+    static const RunReport none;
+    const RunReport& run = outcome.reports.empty() ? none : outcome.reports.front().run;
+    Json report{{"checker", checkVersion()},
+                {"payload", text(outcome.options.payload.native())},
+                {"passed", outcome.passed()},
+                {"reasons", reasonsOf(outcome.reasons())},
+                {"warnings", reasonsOf(outcome.warnings())}};
     report.update(runOf(run));
-    if (scenarios != nullptr) {
+    if (outcome.scenarios) {
         Json list = Json::array();
-        for (const ScenarioReport& scenario : *scenarios)
+        for (const ScenarioReport& scenario : outcome.reports)
             list.push_back({{"name", scenario.name},
                             {"passed", scenario.passed},
+                            {"notRun", scenario.notRun},
                             {"warning", scenario.warning},
-                            {"detail", scenario.detail},
+                            {"detail", text(scenario.notRun ? notRunText(scenario) : scenario.detail)},
+                            {"reasons", reasonsOf(scenario.reasons)},
+                            {"warnings", reasonsOf(scenario.warnings)},
                             {"result", resultOf(scenario.run.result)},
                             {"screen", screenFor(scenario.run)},
                             {"run", runOf(scenario.run)}});

@@ -8,7 +8,8 @@ namespace ZunoInstaller::PayloadCheck {
 
 // A home folder for one scenario, made fresh and removed afterwards, with its
 // own folder for temporary files and the four XDG folders inside it, so that
-// nothing a payload does reaches the real home.
+// a payload that finds its home through the environment stays out of the
+// real one (one that looks it up otherwise does not).
 class TemporaryHome {
 public:
     // Makes `where` (which must not exist yet) and the folders inside it.

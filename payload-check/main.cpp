@@ -1,8 +1,12 @@
 // zuno-payload-check: runs a payload as the Zuno installer does and explains
-// every verdict. Exit status 0: passed; 1: the payload failed; 2: usage.
+// every verdict. Exit status 0: passed; 1: the payload failed; 2: usage;
+// 3: the checker could not do its own work; 130: stopped.
 #include "engine/ChildProcess.h"
 #include "payload-check/CheckOptions.h"
+#include "payload-check/CheckOutcome.h"
+#include "payload-check/GithubReport.h"
 #include "payload-check/JsonReport.h"
+#include "payload-check/JunitReport.h"
 #include "payload-check/PrintableText.h"
 #include "payload-check/Scenarios.h"
 #include "payload-check/TemporaryHome.h"
@@ -22,6 +26,8 @@ namespace fs = std::filesystem;
 constexpr int passedStatus = 0;
 constexpr int failedStatus = 1;
 constexpr int usageStatus = 2;
+// Not a verdict on the payload: CI must not take it for one.
+constexpr int internalStatus = 3;
 constexpr int stoppedStatus = 130;
 
 int fail(const std::string& message, int status)
@@ -80,45 +86,68 @@ private:
     fs::path path_;
 };
 
+void print(const CheckOutcome& outcome)
+{
+    switch (reportFormat(outcome.options)) {
+    case ReportFormat::json:
+        std::cout << jsonReport(outcome);
+        break;
+    case ReportFormat::github:
+        GithubReport(std::cout).write(outcome);
+        break;
+    case ReportFormat::text:
+        TextReport(std::cout).write(outcome);
+        break;
+    }
+    std::cout.flush();
+}
+
+// What needs no payload: --help, --version, --list-scenarios.
+int inform(const CheckOptions& options)
+{
+    if (options.help)
+        std::cout << checkUsage();
+    else if (options.version)
+        std::cout << checkVersion() << "\n";
+    else
+        for (const std::string_view name : Scenarios::names())
+            std::cout << name << "\n";
+    return passedStatus;
+}
+
 int check(int argc, char** argv)
 {
     const ParsedOptions parsed = parseCheckOptions(argc, argv);
     if (!parsed.options)
         return fail(parsed.error, usageStatus);
     const CheckOptions& options = *parsed.options;
-    if (options.help) {
-        std::cout << checkUsage();
-        return passedStatus;
-    }
+    if (options.help || options.version || options.listScenarios)
+        return inform(options);
+    if (!options.versionNote.empty())
+        std::cerr << "zuno-payload-check: note: " << options.versionNote << "\n";
     handleSignals();
-    std::vector<ScenarioReport> reports;
+    CheckOutcome outcome{options, {}, options.scenarios};
     {
         const Scratch scratch;
         if (scratch.path().empty())
-            return fail("cannot make a temporary folder", failedStatus);
+            return fail("cannot make a temporary folder", internalStatus);
         Scenarios scenarios(options, scratch.path());
         if (options.scenarios)
-            reports = scenarios.all();
+            outcome.reports = scenarios.all();
         else
-            reports.push_back(scenarios.installs());
+            outcome.reports.push_back(scenarios.installs());
     }
     if (stopRequested())
         return fail("stopped", stoppedStatus);
 
-    bool passed = true;
-    for (const ScenarioReport& report : reports)
-        passed = passed && report.passed;
-    const RunReport& run = reports.front().run;
-    if (options.json) {
-        std::cout << jsonReport(options, run, passed, options.scenarios ? &reports : nullptr);
-    } else {
-        TextReport text(std::cout, options);
-        text.run(run, reports.front().passed, reports.front().detail);
-        if (options.scenarios)
-            text.scenarios(reports);
+    print(outcome);
+    if (options.junit) {
+        std::string error;
+        if (!JunitReport::write(outcome, *options.junit, error))
+            return fail("cannot write the JUnit report to " + PrintableText{}(options.junit->native()) + ": " + error,
+                        internalStatus);
     }
-    std::cout.flush();
-    return passed ? passedStatus : failedStatus;
+    return outcome.passed() ? passedStatus : failedStatus;
 }
 
 } // namespace
@@ -130,8 +159,8 @@ int main(int argc, char** argv)
     try {
         return check(argc, argv);
     } catch (const std::exception& error) {
-        return fail(std::string("stopped by an internal error: ") + error.what(), failedStatus);
+        return fail(std::string("stopped by an internal error: ") + error.what(), internalStatus);
     } catch (...) {
-        return fail("stopped by an internal error", failedStatus);
+        return fail("stopped by an internal error", internalStatus);
     }
 }

@@ -6,7 +6,8 @@ set -euo pipefail
 if [[ "$(uname -s)" == Darwin ]]; then
     command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }
     # qtbase, not the qt formula that pulls in every Qt module: qtbase has
-    # Core, Gui, Widgets, Test, the cocoa platform and macdeployqt.
+    # Core, Gui, Widgets, Test, the cocoa platform and macdeployqt. xmllint,
+    # for the checker's JUnit report test, comes with macOS.
     for formula in cmake ninja qtbase nlohmann-json simdjson googletest google-benchmark llvm librsvg yamllint; do
         brew list --versions "$formula" >/dev/null || brew install "$formula"
     done
@@ -17,7 +18,7 @@ packages=(build-essential cmake ninja-build clang libclang-rt-14-dev
           qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxkbcommon-dev
           nlohmann-json3-dev libsimdjson-dev libgtest-dev libbenchmark-dev
           librsvg2-bin python3-pil qt6-image-formats-plugins
-          xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core yamllint
+          xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core yamllint libxml2-utils
           openbox dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca)
 missing=()
 for package in "${packages[@]}"; do

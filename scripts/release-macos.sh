@@ -27,9 +27,12 @@
 # Notarisation runs only with credentials and an identity.
 #
 # Output: build/release-macos/ZunoInstaller-<version>-Darwin.dmg, and beside it
-# bundle-check.txt (every file of the bundle with its oldest macOS,
-# architectures and what it loads, resolved), the otool and lipo output that
-# check read (otool/), and the build's log (package.log).
+# zuno-payload-check-<version>-Darwin.tar.gz (the payload authors' checker on
+# its own: bin/ and share/, signed like the bundle, for the same macOS and
+# architectures, loading nothing but the system), bundle-check.txt (every file
+# of the bundle with its oldest macOS, architectures and what it loads,
+# resolved), the otool and lipo output that check read (otool/), and the
+# build's log (package.log).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -151,7 +154,34 @@ app_pid=
 detach
 trap - EXIT
 
+step "the checker on its own"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+checker="$build/zuno-payload-check-$version-Darwin"
+rm -rf "$checker" "$checker.tar.gz"
+cmake --build "$build" --target zuno-payload-check 2>&1 | tee -a "$build/package.log"
+cmake --install "$build" --component checker --prefix "$checker" >/dev/null
+tool="$checker/bin/zuno-payload-check"
+python3 scripts/bundle_check.py --libraries --min-macos "$oldest" ${archs[@]+"${archs[@]}"} "$tool" ||
+    die "the checker is not built for macOS $oldest$both"
+outside=$(otool -L "$tool" | tail -n +2 | awk '{print $1}' | grep -v -E '^(/usr/lib/|/System/Library/)' || true)
+[[ -z $outside ]] || die "the checker loads libraries from outside the system: $outside"
+if [[ -n $identity ]]; then
+    codesign --force --sign "$identity" --options runtime --timestamp "$tool"
+else
+    codesign --force --sign - "$tool"
+fi
+codesign --verify --strict --verbose=2 "$tool"
+"$tool" --version
+tar -czf "$checker.tar.gz" -C "$checker" bin share
+
 if ((${#notary[@]})); then
+    step "notarise the checker (a bare program: notarised, not stapled)"
+    ditto -c -k --keepParent "$checker" "$checker.zip"
+    result=$(xcrun notarytool submit "$checker.zip" "${notary[@]}" --wait --timeout 1h --output-format json) || true
+    rm -f "$checker.zip"
+    echo "$result"
+    grep -Eq '"status" *: *"Accepted"' <<<"$result" || die "the checker's notarisation was not accepted"
+
     step "notarise and staple"
     result=$(xcrun notarytool submit "$dmg" "${notary[@]}" --wait --timeout 1h --output-format json) || true
     echo "$result"
@@ -167,4 +197,4 @@ else
     echo "Not notarised: no credentials (ZUNO_NOTARY_PROFILE, or APPLE_ID, APPLE_TEAM_ID and APPLE_APP_PASSWORD)."
 fi
 
-step "done: $dmg"
+step "done: $dmg and $checker.tar.gz"

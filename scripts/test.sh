@@ -59,8 +59,11 @@ fi
 # The sample payload as the bundle carries it, through every scenario (about
 # half a minute: its codex-hangs scenario costs the payload's own 30 s tool
 # limit). On its own, so that no build's load stretches its time limits.
+# Its JUnit report is kept with the logs and checked against the format's schema.
 step "the sample payload through zuno-payload-check --scenarios"
-build/dev/payload-check/zuno-payload-check build/dev/ZunoInstaller.app/Contents/Resources/payload --scenarios
+build/dev/payload-check/zuno-payload-check build/dev/ZunoInstaller.app/Contents/Resources/payload --scenarios \
+    --junit "$logs/payload-check-junit.xml"
+xmllint --noout --schema tests/payload-check/junit.xsd "$logs/payload-check-junit.xml"
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan -DZUNO_WERROR=$werror ${extra[@]+"${extra[@]}"} >/dev/null

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ChildProcess.h"
+#include "ProgramRun.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,8 +9,6 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace ZunoInstaller::Testing {
 
@@ -63,7 +61,8 @@ protected:
         write(payload / "Install.command", "exec 3>&1 1>&2\nemit() { printf '%s\\n' \"$1\" >&3; }\n" + body);
     }
 
-    // `extra` lands in the checker's own environment (and so in the payload's).
+    // `extra` lands in the checker's own environment (and so in the payload's),
+    // in the place of entries of the same names.
     // `first`, when given, is shell code (limits, traps) run by a shell that
     // then becomes the checker.
     Check check(std::vector<std::string> arguments, const std::vector<std::string>& extra = {},
@@ -72,24 +71,11 @@ protected:
         arguments.insert(arguments.begin(), checker_);
         if (!first.empty())
             arguments.insert(arguments.begin(), {"/bin/sh", "-c", first + "\nexec \"$0\" \"$@\""});
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry)
-            environment.emplace_back(*entry);
+        // Under GitHub Actions the checker would choose its github report.
+        std::vector<std::string> environment{"GITHUB_ACTIONS=false"};
         environment.insert(environment.end(), extra.begin(), extra.end());
-        ChildProcess child;
-        Check result{-1, {}, {}, {}};
-        if (!child.start(arguments.front(), arguments, root.native(), environment,
-                         {.captureError = true, .inputFromNull = true}))
-            return result;
-        char out[65536];
-        char err[65536];
-        while (child.outputOpen() || child.errorOpen()) {
-            const ChildRead got = child.readWithin(std::chrono::milliseconds(1000), out, err);
-            if (got.kind == ChildRead::Kind::bytes)
-                (got.stream == ChildStream::output ? result.output : result.error)
-                    .append(got.stream == ChildStream::output ? out : err, got.count);
-        }
-        result.status = child.wait();
+        const ProgramRun run = runProgram(arguments, root.native(), environment);
+        Check result{run.status, run.output, run.error, {}};
         if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end())
             result.json = nlohmann::json::parse(result.output, nullptr, false);
         return result;

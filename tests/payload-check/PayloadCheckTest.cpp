@@ -124,7 +124,8 @@ TEST_F(PayloadCheck, ExplainsTheCompletionRulesAndShowsThePrerequisiteScreen)
 TEST_F(PayloadCheck, ShowsStandardErrorApartAndPrintsOnlyValidUtf8)
 {
     script("printf 'plain note\\nbad \\377 byte, \\342\\200\\256reversed, bell \\007\\n'\n" + perfectLines +
-           "printf '{\"event\":\"x\",\"note\":\"\\377\\033[31m%0300d\"}\\n' 0 >&3\n");
+           "printf '{\"event\":\"x\",\"note\":\"\\377\\033[31m%0300d\"}\\n' 0 >&3\n"
+           "emit '{\"event\":\"x\",,\"y\":1}'\n");
     const Check result = check({payload.native()});
     EXPECT_EQ(result.status, 1);
     EXPECT_NO_THROW((void)Json(result.output).dump()) << "the report is valid UTF-8";
@@ -135,7 +136,9 @@ TEST_F(PayloadCheck, ShowsStandardErrorApartAndPrintsOnlyValidUtf8)
               std::string::npos);
     EXPECT_NE(result.output.find("\\xFF\\x1B[31m000"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("more bytes)"), std::string::npos) << "a long line is cut with a marker";
-    EXPECT_NE(result.output.find("malformed: invalid-json (at byte 22)"), std::string::npos);
+    // Bad UTF-8 is named before the raw control character that follows it.
+    EXPECT_NE(result.output.find("malformed: invalid-utf8\n"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("malformed: invalid-json (at byte 14)\n"), std::string::npos) << result.output;
 }
 
 // The payload writes where its variables point, into a file the test names.
@@ -189,6 +192,10 @@ TEST_F(PayloadCheck, SaysWhenAProcessTheScriptLeftHoldsItsOutput)
 #ifdef __linux__
     EXPECT_NE(text.output.find(": sleep 30"), std::string::npos) << text.output;
 #endif
+    // The way out the protocol page gives: the job closes the event descriptor.
+    script(perfectLines + "sleep 30 3>&- &\nexit 0\n");
+    const Check closed = check({payload.native()});
+    EXPECT_EQ(closed.status, 0) << closed.output;
 }
 
 TEST_F(PayloadCheck, FailsARunThatChangesItsOwnFolder)
@@ -251,21 +258,123 @@ TEST_F(PayloadCheck, RemovesItsScratchFolderWhenAnInternalErrorStopsIt)
     std::filesystem::create_directory(scratch);
     const Check result = check({payload.native(), "--scenarios"}, {"TMPDIR=" + scratch.native()},
                                "ulimit -s 1048576\nulimit -v 524288");
-    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.status, 3);
     EXPECT_EQ(result.error.rfind("zuno-payload-check: stopped by an internal error", 0), 0u) << result.error;
     EXPECT_TRUE(std::filesystem::is_empty(scratch)) << "the scratch folder is left behind";
 }
 
-TEST_F(PayloadCheck, TakesTheVersionFromTheFolderOrTheCommandLine)
+// The sample payload's rule: the first line, 1 to 256 printable ASCII characters.
+TEST_F(PayloadCheck, TakesTheVersionFromTheFirstLineOfVersionOrTheCommandLine)
 {
     script(perfectLines);
     EXPECT_EQ(check({payload.native()}).status, 0);
+    write(payload / "VERSION", "1.0.0");
+    EXPECT_EQ(check({payload.native()}).status, 0) << "no line feed is needed";
     write(payload / "VERSION", "1.0.0\n\n");
     const Check extraLine = check({payload.native(), "--json"});
-    EXPECT_EQ(extraLine.json["expectedVersion"], "1.0.0\\x0A") << "only the final line feed goes";
-    EXPECT_EQ(extraLine.status, 1);
+    EXPECT_EQ(extraLine.status, 0);
+    EXPECT_EQ(extraLine.json["expectedVersion"], "1.0.0");
+    EXPECT_EQ(extraLine.error, "zuno-payload-check: note: " + (payload / "VERSION").native() +
+                                   " holds a blank line after its first line; the version is that first line, "
+                                   "\"1.0.0\"\n");
+    for (const auto& [content, why] : std::vector<std::pair<std::string, std::string>>{
+             {"1.0.0\r\n", "VERSION ends its first line with a carriage return (\\r, a Windows line ending)"},
+             {"\n1.0.0\n", "VERSION has an empty first line"},
+             {"", "VERSION has an empty first line"},
+             {"1.0.0 \xC3\xA9\n", "VERSION holds \\xC3 at byte 7 of its first line"},
+             {std::string(257, '1'), "VERSION has a first line of 257 characters, more than 256"}}) {
+        write(payload / "VERSION", content);
+        const Check refused = check({payload.native()});
+        EXPECT_EQ(refused.status, 2) << content;
+        EXPECT_NE(refused.error.find(why), std::string::npos) << refused.error;
+        EXPECT_NE(refused.error.find("(or give --expect VERSION)\n"), std::string::npos) << refused.error;
+        EXPECT_EQ(refused.output, "");
+    }
+    std::filesystem::remove(payload / "VERSION");
+    std::filesystem::create_directory(payload / "VERSION");
+    EXPECT_NE(check({payload.native()}).error.find("VERSION is not a regular file"), std::string::npos);
     EXPECT_EQ(check({"--expect=1.0.0", payload.native()}).status, 0);
     EXPECT_EQ(check({payload.native(), "--expect", "1.0"}).status, 1);
+}
+
+// The first line of the bundle's VERSION: the project version.
+std::string projectVersion()
+{
+    const char* bundle = std::getenv("ZUNO_TEST_BUNDLE");
+    std::string version = CheckerFixture::read(std::string(bundle != nullptr ? bundle : "") +
+                                               "/Contents/Resources/payload/VERSION");
+    return version.substr(0, version.find('\n'));
+}
+
+TEST_F(PayloadCheck, SaysItsVersionAndItsScenariosAndRefusesAnUnknownOne)
+{
+    const Check version = check({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "zuno-payload-check " + projectVersion() + "\n");
+
+    const Check list = check({"--list-scenarios"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.output.rfind("installs\n", 0), 0u) << list.output;
+    std::string names;
+    std::istringstream lines(list.output);
+    for (std::string name; std::getline(lines, name);)
+        names += (names.empty() ? "" : ", ") + name;
+    EXPECT_NE(names.find(", interrupted"), std::string::npos) << names;
+
+    const Check unknown = check({payload.native(), "--scenario", "installs", "--scenario", "instals"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.error, "zuno-payload-check: unknown scenario 'instals'; the scenarios are " + names + "\n");
+}
+
+TEST_F(PayloadCheck, PrintsTheFormatAskedForOrGithubsUnderGithubActions)
+{
+    script("emit 'installing...'\n" + perfectLines);
+    const std::vector<std::string> actions{"GITHUB_ACTIONS=true"};
+    const Check github = check({payload.native()}, actions);
+    EXPECT_EQ(github.status, 1);
+    EXPECT_EQ(github.output.rfind("::group::zuno-payload-check " + payload.native() + ": FAILED\n::stop-commands::", 0),
+              0u)
+        << github.output;
+    EXPECT_NE(github.output.find("\n::error title=zuno-payload-check%3A line 1 of installs::malformed: "
+                                 "invalid-json (at byte 1): installing...\n"),
+              std::string::npos)
+        << github.output;
+    EXPECT_EQ(check({payload.native(), "--format", "text"}, actions).output.rfind("zuno-payload-check: ", 0), 0u);
+    EXPECT_EQ(check({payload.native(), "--format=json"}, actions).output.rfind("{", 0), 0u);
+    EXPECT_EQ(check({payload.native()}, {"GITHUB_ACTIONS=1"}).output.rfind("zuno-payload-check: ", 0), 0u);
+    const Check both = check({payload.native(), "--json", "--format", "json"});
+    EXPECT_EQ(both.status, 1) << "the same format twice is no conflict: " << both.error;
+}
+
+TEST_F(PayloadCheck, WritesAJunitReportBesideTheOtherAndSaysWhenItCannot)
+{
+    script(perfectLines + "exit 4\n");
+    const std::filesystem::path junit = root / "report.xml";
+    const Check result = check({payload.native(), "--junit", junit.native()});
+    EXPECT_EQ(result.status, 1) << result.error;
+    EXPECT_EQ(result.output.rfind("zuno-payload-check: ", 0), 0u) << "the report on standard output stays";
+    const std::string xml = read(junit);
+    EXPECT_NE(xml.find("<testcase name=\"installs\" classname=\"zuno-payload-check\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<failure message=\"expected success, got CHECK_FAILED \xC2\xB7 exit 4\""),
+              std::string::npos)
+        << xml;
+
+    const Check nowhere = check({payload.native(), "--junit", (root / "no" / "report.xml").native()});
+    EXPECT_EQ(nowhere.status, 3);
+    EXPECT_EQ(nowhere.error.rfind("zuno-payload-check: cannot write the JUnit report to " + root.native() +
+                                      "/no/report.xml: ",
+                                  0),
+              0u)
+        << nowhere.error;
+}
+
+// Not a verdict on the payload: a status of its own.
+TEST_F(PayloadCheck, ExitsWithThreeWhenItCannotMakeItsTemporaryFolder)
+{
+    script(perfectLines);
+    const Check result = check({payload.native()}, {"TMPDIR=" + (root / "missing").native()});
+    EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(result.error, "zuno-payload-check: cannot make a temporary folder\n");
 }
 
 TEST_F(PayloadCheck, RefusesWhatItCannotUseWithOneLineAndStatusTwo)
@@ -277,6 +386,8 @@ TEST_F(PayloadCheck, RefusesWhatItCannotUseWithOneLineAndStatusTwo)
                                                {(root / "nowhere").native(), "--expect", "1"},
                                                {payload.native(), "--expect", "1", "--verbose"},
                                                {payload.native(), "--expect", "1", "--timeout", "0"},
+                                               {payload.native(), "--expect", "1", "--format", "xml"},
+                                               {payload.native(), "--expect", "1", "--json", "--format=text"},
                                                {payload.native(), "--expect"},
                                                {payload.native(), payload.native(), "--expect", "1"}}) {
         const Check result = check(arguments);
@@ -287,7 +398,9 @@ TEST_F(PayloadCheck, RefusesWhatItCannotUseWithOneLineAndStatusTwo)
     }
     const Check help = check({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.output.find("HOME, TMPDIR, XDG_DATA_HOME"), std::string::npos) << help.output;
+    EXPECT_NE(help.output.find("What is isolated is the environment, nothing more"), std::string::npos)
+        << help.output;
+    EXPECT_NE(help.output.find("getent passwd"), std::string::npos) << help.output;
 }
 
 } // namespace
