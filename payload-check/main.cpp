@@ -1,14 +1,13 @@
 // zuno-payload-check: runs a payload as the Zuno installer does and explains
 // every verdict. Exit status 0: passed; 1: the payload failed; 2: usage.
-#include "engine/ChildProcess.h"
 #include "payload-check/CheckOptions.h"
 #include "payload-check/JsonReport.h"
 #include "payload-check/PrintableText.h"
 #include "payload-check/Scenarios.h"
+#include "payload-check/StopSignals.h"
 #include "payload-check/TemporaryHome.h"
 #include "payload-check/TextReport.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -28,23 +27,6 @@ int fail(const std::string& message, int status)
 {
     std::cerr << "zuno-payload-check: " << message << "\n";
     return status;
-}
-
-void onStopSignal(int)
-{
-    requestStop();
-}
-
-void handleSignals()
-{
-    // Children get every signal back at its default (ChildProcess).
-    std::signal(SIGPIPE, SIG_IGN);
-    struct sigaction stop {};
-    stop.sa_handler = onStopSignal;
-    sigemptyset(&stop.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &stop, nullptr);
-    useDefaultChildSignal();
 }
 
 fs::path makeScratch()
@@ -90,7 +72,7 @@ int check(int argc, char** argv)
         std::cout << checkUsage();
         return passedStatus;
     }
-    handleSignals();
+    watchSignals();
     std::vector<ScenarioReport> reports;
     {
         const Scratch scratch;
