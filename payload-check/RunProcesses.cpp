@@ -229,20 +229,29 @@ bool isRunProcess(pid_t sender)
     if (sender <= 0 || sender == self)
         return false;
     const pid_t group = ::getpgid(sender);
+    const int lookup = errno;
+    bool underWay = false;
     for (const std::atomic<pid_t>& slot : scripts) {
         const pid_t script = slot.load();
+        underWay = underWay || script > 0;
         if (script > 0 && (script == sender || script == group))
             return true;
     }
+    // Gone before the signal was handled (`sh -c 'kill ...'` ends at once, and
+    // its parent reaps it): while a run is under way, that is the run's.
+    if (group < 0 && lookup == ESRCH)
+        return underWay;
 #ifdef __linux__
     pid_t pid = sender;
     for (int depth = 0; depth < 64; ++depth) {
         pid_t parent = 0;
         pid_t ignored = 0;
-        if (!parentAndGroup(pid, parent, ignored) || parent <= 1)
-            return false;
+        if (!parentAndGroup(pid, parent, ignored))
+            return underWay;
         if (parent == self)
             return true;
+        if (parent <= 1)
+            return false;
         pid = parent;
     }
 #endif

@@ -53,7 +53,8 @@ private:
 
 // Async-signal-safe. Whether `sender` is one of the runs' processes: a
 // script under way, a member of its process group, or (on Linux) any
-// process that descends from the checker.
+// process that descends from the checker. A sender that is gone already
+// counts as a run's while one is under way.
 bool isRunProcess(pid_t sender);
 // Async-signal-safe. A run's process has sent the checker `signal`.
 void notePayloadSignal(int signal);
