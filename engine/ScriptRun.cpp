@@ -71,7 +71,6 @@ template <class Output> RunEnd ScriptRun::followInto(Output& output)
     CountedLines<Output> lines{output, lines_};
     char error[16 * 1024];
     RunEnd end = RunEnd::finished;
-    interruptIfDue();
     for (;;) {
         interruptIfDue();
         if (!child_.outputOpen() && (!watchesExit() || exitedAt_))
