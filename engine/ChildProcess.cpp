@@ -169,6 +169,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     startError_.clear();
     pid_ = pid;
     exited_ = false;
+    endSignal_ = 0;
     output_ = readEnd.release();
     error_ = errorReadEnd.release();
     // The write ends close here: only the child and what it starts hold them now.
@@ -263,6 +264,7 @@ std::int32_t ChildProcess::wait()
     closeError();
     if (pid_ <= 0)
         return unknownExitStatus;
+    endSignal_ = 0;
     const pid_t pid = pid_;
     for (;;) {
         int status = 0;
@@ -275,7 +277,8 @@ std::int32_t ChildProcess::wait()
             }
             if (WIFSIGNALED(status)) {
                 pid_ = -1;
-                return WTERMSIG(status);
+                endSignal_ = WTERMSIG(status);
+                return endSignal_;
             }
             continue;
         }

@@ -92,6 +92,9 @@ public:
     // Closes the pipes and waits for the child to exit: its exit code, the
     // number of the signal that ended it, or unknownExitStatus.
     std::int32_t wait();
+    // After wait(): the signal that ended the child, 0 when it exited (or
+    // its status was lost). wait()'s number alone cannot tell exit 15 from SIGTERM.
+    int endSignal() const { return endSignal_; }
 
 private:
     void closeError();
@@ -101,6 +104,7 @@ private:
     int output_ = -1;
     int error_ = -1;
     bool exited_ = false;
+    int endSignal_ = 0;
 };
 
 // Sets SIGCHLD back to its default disposition, without SA_NOCLDWAIT, whatever

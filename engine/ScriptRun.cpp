@@ -19,6 +19,8 @@ using std::chrono::milliseconds;
 // How often a run that polls looks at the clock and the script while
 // nothing arrives.
 constexpr milliseconds pollStep{50};
+// How often a run whose output has ended looks for the exit, which is near.
+constexpr milliseconds exitStep{2};
 
 // Hands LineSplitter's lines on and counts them, for the interruption.
 template <class Output> struct CountedLines {
@@ -69,8 +71,8 @@ template <class Output> RunEnd ScriptRun::followInto(Output& output)
     CountedLines<Output> lines{output, lines_};
     char error[16 * 1024];
     RunEnd end = RunEnd::finished;
-    interruptIfDue();
     for (;;) {
+        interruptIfDue();
         if (!child_.outputOpen() && (!watchesExit() || exitedAt_))
             break;
         if (const std::optional<RunEnd> limit = limitReached(output)) {
@@ -141,11 +143,15 @@ ChildRead ScriptRun::nextRead(std::span<char> output, std::span<char> error)
         return {ChildRead::Kind::end, ChildStream::output, 0};
     }
     milliseconds wait = pollStep;
+    const auto until = [&](Clock::time_point deadline) {
+        wait = std::clamp(std::chrono::ceil<milliseconds>(deadline - Clock::now()), milliseconds(0), wait);
+    };
     if (options_.timeLimit)
-        wait = std::clamp(std::chrono::ceil<milliseconds>(start_ + *options_.timeLimit - Clock::now()),
-                          milliseconds(0), pollStep);
+        until(start_ + *options_.timeLimit);
+    if (options_.interruption.afterTime && !cutSettled_)
+        until(start_ + *options_.interruption.afterTime);
     if (!child_.outputOpen() && !child_.errorOpen()) {
-        std::this_thread::sleep_for(wait);
+        std::this_thread::sleep_for(std::min(wait, exitStep));
         return {ChildRead::Kind::timeout, ChildStream::output, 0};
     }
     return child_.readWithin(wait, output, error);
@@ -154,7 +160,13 @@ ChildRead ScriptRun::nextRead(std::span<char> output, std::span<char> error)
 void ScriptRun::interruptIfDue()
 {
     const Interruption& cut = options_.interruption;
-    if (interrupted_ || cut.kind == Interruption::Kind::none || lines_ < cut.afterLines)
+    if (cutSettled_ || cut.kind == Interruption::Kind::none)
+        return;
+    if (cut.afterTime ? Clock::now() - start_ < *cut.afterTime : lines_ < cut.afterLines)
+        return;
+    cutSettled_ = true;
+    // A moment past the script's end cuts nothing short.
+    if (cut.afterTime && child_.hasExited())
         return;
     if (cut.kind == Interruption::Kind::closeReader)
         child_.closeOutput();

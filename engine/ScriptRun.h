@@ -23,6 +23,9 @@ struct Interruption {
     Kind kind = Kind::none;
     // Acts once this many lines have been read (0: as soon as the script runs).
     std::size_t afterLines = 0;
+    // When given, acts this long after the start instead, wherever the script
+    // is: inside a stage, in the middle of a copy.
+    std::optional<std::chrono::microseconds> afterTime;
 };
 
 // What a run does beyond the installer's own way: read the output to its end,
@@ -79,6 +82,11 @@ public:
     std::int32_t finish();
 
     bool interrupted() const { return interrupted_; }
+    // The script's process id, which is also its group's; -1 before start()
+    // and after finish().
+    pid_t scriptId() const { return child_.id(); }
+    // After finish(): the signal that ended the script, 0 when it exited.
+    int endSignal() const { return child_.endSignal(); }
     // Seconds from the start until the exit was noticed during follow(); 0
     // when the run does not watch the exit, or it was not seen.
     double exitedAfter() const;
@@ -89,7 +97,8 @@ private:
     // Any option that makes the run look up between reads.
     bool polls() const
     {
-        return options_.timeLimit || options_.heldOutputGrace || options_.stop || options_.child.captureError;
+        return options_.timeLimit || options_.heldOutputGrace || options_.stop || options_.child.captureError ||
+               options_.interruption.afterTime;
     }
     bool watchesExit() const { return options_.timeLimit || options_.heldOutputGrace; }
     template <class Output> RunEnd followInto(Output& output);
@@ -103,6 +112,8 @@ private:
     Clock::time_point start_{};
     std::optional<Clock::time_point> exitedAt_;
     std::size_t lines_ = 0;
+    // The interruption has acted, or its moment has passed.
+    bool cutSettled_ = false;
     bool interrupted_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include "payload-check/PrintableText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,9 +28,15 @@ std::string commandLineOf(const fs::path& process)
 
 } // namespace
 
-std::vector<std::string> processesHoldingPipe(int readEnd)
+std::string describeProcess(pid_t pid)
 {
-    std::vector<std::string> holders;
+    const std::string line = commandLineOf(fs::path("/proc") / std::to_string(pid));
+    return "pid " + std::to_string(pid) + (line.empty() ? "" : ": " + line);
+}
+
+std::vector<ProcessName> processesHoldingPipe(int readEnd)
+{
+    std::vector<ProcessName> holders;
     struct stat pipe {};
     if (readEnd < 0 || ::fstat(readEnd, &pipe) != 0 || !S_ISFIFO(pipe.st_mode))
         return holders;
@@ -46,7 +53,9 @@ std::vector<std::string> processesHoldingPipe(int readEnd)
              fd.increment(ignored)) {
             std::error_code unreadable;
             if (fs::read_symlink(fd->path(), unreadable).native() == target) {
-                holders.push_back("pid " + pid + ": " + commandLineOf(process->path()));
+                pid_t id = 0;
+                std::from_chars(pid.data(), pid.data() + pid.size(), id);
+                holders.push_back({id, describeProcess(id)});
                 break;
             }
         }

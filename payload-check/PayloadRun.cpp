@@ -5,6 +5,9 @@
 #include "engine/ScriptInvocation.h"
 #include "engine/ScriptOutput.h"
 #include "payload-check/OutputHolders.h"
+#include "payload-check/PayloadCopy.h"
+#include "payload-check/RunProcesses.h"
+#include "payload-check/SignalName.h"
 #include "payload-check/TreeSnapshot.h"
 
 #include <algorithm>
@@ -55,7 +58,15 @@ public:
         report_.standardErrorNotKept += bytes.size() - std::min(room, bytes.size());
     }
 
-    void held(int readEnd) override { report_.holders = processesHoldingPipe(readEnd); }
+    void held(int readEnd) override
+    {
+        for (ProcessName& holder : processesHoldingPipe(readEnd)) {
+            holderIds_.push_back(holder.pid);
+            report_.holders.push_back(std::move(holder.description));
+        }
+    }
+
+    const std::vector<pid_t>& holderIds() const { return holderIds_; }
 
     const InstallTranscript& transcript() const { return transcript_; }
 
@@ -78,6 +89,7 @@ private:
     EventLineDecoder decoder_;
     InstallTranscript transcript_;
     std::size_t count_ = 0;
+    std::vector<pid_t> holderIds_;
 };
 
 std::vector<const char*> pointersTo(const std::vector<std::string>& entries)
@@ -100,6 +112,17 @@ ScriptRunOptions runOptions(const RunSetup& setup)
             .stop = &stopping};
 }
 
+// The script started by a shell that limits file sizes first; `exec` keeps
+// its process, so the script still leads its group with the same arguments.
+void limitFileSize(ScriptInvocation& invocation, unsigned blocks)
+{
+    std::vector<std::string> arguments{
+        invocation.program, "-c",
+        "ulimit -f " + std::to_string(blocks) + " && trap '' XFSZ && exec \"$0\" \"$@\""};
+    arguments.insert(arguments.end(), invocation.arguments.begin(), invocation.arguments.end());
+    invocation.arguments = std::move(arguments);
+}
+
 } // namespace
 
 RunReport runPayload(const RunSetup& setup)
@@ -109,12 +132,20 @@ RunReport runPayload(const RunSetup& setup)
     report.setupError = setup.setupError;
     if (!setup.setupError.empty())
         return report;
-    const TreeSnapshot before = TreeSnapshot::of(setup.payload);
+    const PayloadCopy copy(setup.payload, setup.copies);
+    if (copy.path().empty()) {
+        report.setupError = copy.error();
+        return report;
+    }
+    const TreeSnapshot before = TreeSnapshot::of(copy.path());
     const Clock::time_point start = Clock::now();
 
     const std::vector<const char*> inherited = pointersTo(setup.environment);
-    const std::optional<ScriptInvocation> invocation =
-        scriptInvocation(setup.payload, setup.codex, inherited.data());
+    std::optional<ScriptInvocation> invocation = scriptInvocation(copy.path(), setup.codex, inherited.data());
+    if (invocation && setup.fileSizeBlocks)
+        limitFileSize(*invocation, *setup.fileSizeBlocks);
+    // Before the run, so that it outlives the script's reaping.
+    RunProcesses processes;
     ScriptRun run(runOptions(setup));
     if (!invocation) {
         report.startError = "its path cannot be handed to a process";
@@ -122,6 +153,7 @@ RunReport runPayload(const RunSetup& setup)
         report.startError = run.startError().message();
     } else {
         report.started = true;
+        processes.started(run.scriptId());
         LineRecorder recorder(report, start);
         const RunEnd end = run.follow(recorder);
         report.timedOut = end == RunEnd::timeLimit;
@@ -129,6 +161,9 @@ RunReport runPayload(const RunSetup& setup)
         report.interrupted = run.interrupted();
         report.exitedAfter = run.exitedAfter();
         const std::int32_t status = run.finish();
+        report.signal = run.endSignal();
+        report.notEnded = processes.end(recorder.holderIds());
+        report.signalledChecker = processes.signalledChecker();
         const InstallTranscript& transcript = recorder.transcript();
         report.result = transcript.result(status, setup.expectedVersion);
         report.stages = transcript.stages;
@@ -137,7 +172,7 @@ RunReport runPayload(const RunSetup& setup)
         report.recordedFailure = transcript.failure.has_value();
     }
     report.seconds = secondsSince(start);
-    report.payloadChanges = TreeSnapshot::of(setup.payload).changesSince(before);
+    report.payloadChanges = TreeSnapshot::of(copy.path()).changesSince(before);
     return report;
 }
 
@@ -162,6 +197,9 @@ std::string runFault(const RunReport& report, milliseconds timeout)
     if (report.heldOutput)
         faults.push_back("the script exited but a process it started still held its standard output: the "
                          "installer would wait for this process");
+    if (report.signalledChecker != 0)
+        faults.push_back("a process of the run sent the installer " + signalText(report.signalledChecker) +
+                         ": the installer would have ended in the middle of the install");
     if (!report.payloadChanges.empty())
         faults.push_back("it changed its own folder (" + report.payloadChanges.front() +
                          (report.payloadChanges.size() > 1

@@ -16,13 +16,20 @@ namespace ZunoInstaller::PayloadCheck {
 // Everything one run needs: the payload is started by the installer's own
 // invocation, with `environment` in the place of the installer's.
 struct RunSetup {
+    // The author's payload folder, never written: each run works on a fresh
+    // copy of it, made in a new folder inside `copies` and removed afterwards.
     std::filesystem::path payload;
+    std::filesystem::path copies;
     std::filesystem::path codex;
     std::vector<std::string> environment;
     std::string expectedVersion;
     bool inputFromNull = false;
     std::chrono::milliseconds timeout{60000};
     Interruption interruption;
+    // Files that the script and everything it starts write cannot grow past
+    // this many 512-byte blocks; SIGXFSZ is ignored, so such a write fails
+    // (EFBIG) as it would on a full disk instead of killing the writer.
+    std::optional<unsigned> fileSizeBlocks;
     // Why the run cannot even be tried (its temporary home or its stand-in
     // tool could not be made).
     std::string setupError;
@@ -63,6 +70,11 @@ struct RunReport {
     // The script exited while a process it started still held its output.
     bool heldOutput = false;
     std::vector<std::string> holders;
+    // What the run left running that could not be ended.
+    std::vector<std::string> notEnded;
+    // A signal that a process of the run sent the checker, which stands for
+    // the installer here; 0 when none.
+    int signalledChecker = 0;
     double exitedAfter = 0;
     bool interrupted = false;
     // What the run changed inside the payload folder.
@@ -84,7 +96,8 @@ RunReport runPayload(const RunSetup& setup);
 std::string_view screenFor(const RunReport& report);
 
 // Why the run fails whatever it reported: it could not start, reached the
-// time limit, left its output held, or changed its own folder. Empty when none.
+// time limit, left its output held, signalled the installer or changed its
+// own folder. Empty when none.
 std::string runFault(const RunReport& report, std::chrono::milliseconds timeout);
 
 // Asked from a signal handler: every run ends as soon as it can.

@@ -34,6 +34,12 @@ constexpr std::array table{
                "the install was missing for an instant, and the next run put the earlier copy back"},
     ReasonInfo{Reason::runtimeCode, "runtime-code",
                "a tool that is there but does not run should be reported as RUNTIME_UNAVAILABLE"},
+    ReasonInfo{Reason::notRestored, "not-restored",
+               "after a run that was cut short or failed, a clean run left an install unlike a clean one"},
+    ReasonInfo{Reason::signalledInstaller, "signalled-installer",
+               "a process of the run sent the installer a signal that would have ended it"},
+    ReasonInfo{Reason::setupFailed, "setup-failed",
+               "the checker could not prepare the run (a temporary home, the stand-in tool, the payload's copy)"},
 };
 
 } // namespace

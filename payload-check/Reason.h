@@ -29,6 +29,9 @@ enum class Reason {
     completeAfterError, // warning: a completion after an error event
     missingBetweenRenames, // warning: the destination was missing for an instant, and the next run restored it
     runtimeCode,       // warning: a tool that is there but does not run is RUNTIME_UNAVAILABLE
+    notRestored,       // after a run cut short or failed, a clean run did not leave a clean install's home
+    signalledInstaller, // a process of the run sent the installer a signal that would have ended it
+    setupFailed,       // the checker could not prepare the run (home, stand-in tool, payload copy)
 };
 
 struct ReasonInfo {

@@ -1,7 +1,12 @@
 #include "payload-check/Scenarios.h"
 
 #include "payload-check/RecoveryScenarios.h"
+#include "payload-check/RunReasons.h"
 #include "payload-check/TemporaryHome.h"
+
+#include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace ZunoInstaller::PayloadCheck {
 
@@ -13,6 +18,13 @@ namespace {
 // script forgets to quote, or reads as bytes, breaks here.
 constexpr std::string_view unusualFolder = "Zuno \"checks\" it's $HOME ğüşİ";
 
+// Whether `name` runs at all: every scenario, or only those asked for.
+bool chosen(const CheckOptions& options, std::string_view name)
+{
+    const std::vector<std::string>& only = options.onlyScenarios;
+    return only.empty() || std::find(only.begin(), only.end(), name) != only.end();
+}
+
 } // namespace
 
 Scenarios::Scenarios(const CheckOptions& options, fs::path scratch) : context_(options, std::move(scratch)) {}
@@ -20,8 +32,9 @@ Scenarios::Scenarios(const CheckOptions& options, fs::path scratch) : context_(o
 std::span<const std::string_view> Scenarios::names()
 {
     static constexpr std::string_view list[] = {
-        "installs",    "reinstall",     "codex-missing", "codex-not-executable", "codex-broken",
-        "codex-hangs", "finder-launch", "unusual-paths", "interrupted",          "concurrent",
+        "installs",      "reinstall",     "codex-missing", "codex-not-executable",
+        "codex-broken",  "codex-hangs",   "finder-launch", "unusual-paths",
+        "interrupted",   "concurrent",    "writes-fail",
     };
     return list;
 }
@@ -29,18 +42,40 @@ std::span<const std::string_view> Scenarios::names()
 std::vector<ScenarioReport> Scenarios::all()
 {
     const RecoveryScenarios recovery(context_);
+    // In the order of names(); `needsInstall`: the scenario needs a working
+    // install, so a failed installs would only make it fail the same way.
+    const std::pair<std::string_view, std::function<ScenarioReport()>> every[] = {
+        {"installs", [&] { return installs(); }},
+        {"reinstall", [&] { return reinstall(); }},
+        {"codex-missing", [&] { return withTool("codex-missing", StandinCodex::missing); }},
+        {"codex-not-executable", [&] { return withTool("codex-not-executable", StandinCodex::notExecutable); }},
+        {"codex-broken", [&] { return withTool("codex-broken", StandinCodex::broken); }},
+        {"codex-hangs", [&] { return withTool("codex-hangs", StandinCodex::hangs); }},
+        {"finder-launch", [&] { return finderLaunch(); }},
+        {"unusual-paths", [&] { return unusualPaths(); }},
+        {"interrupted", [&] { return recovery.interrupted(); }},
+        {"concurrent", [&] { return recovery.concurrent(); }},
+        {"writes-fail", [&] { return recovery.writesFail(); }},
+    };
     std::vector<ScenarioReport> reports;
-    reports.push_back(installs());
-    reports.push_back(reinstall());
-    reports.push_back(withTool("codex-missing", StandinCodex::missing));
-    reports.push_back(withTool("codex-not-executable", StandinCodex::notExecutable));
-    reports.push_back(withTool("codex-broken", StandinCodex::broken));
-    reports.push_back(withTool("codex-hangs", StandinCodex::hangs));
-    reports.push_back(finderLaunch());
-    reports.push_back(unusualPaths());
-    reports.push_back(recovery.interrupted());
-    reports.push_back(recovery.concurrent());
+    bool installFails = false;
+    for (const auto& [name, run] : every) {
+        if (!chosen(context_.options(), name))
+            continue;
+        if (installFails && needsInstall(name)) {
+            reports.push_back(notRun(std::string(name), "installs"));
+            continue;
+        }
+        reports.push_back(run());
+        if (name == "installs")
+            installFails = !reports.back().passed;
+    }
     return reports;
+}
+
+bool Scenarios::needsInstall(std::string_view name)
+{
+    return !name.starts_with("codex-") && name != "installs";
 }
 
 ScenarioReport Scenarios::installs()
@@ -48,7 +83,8 @@ ScenarioReport Scenarios::installs()
     const auto place = context_.home(context_.scratch() / "installs");
     RunReport run = runPayload(context_.setup(*place, context_.workingTool(*place)));
     const bool succeeded = run.result.success;
-    return context_.judge("installs", std::move(run), succeeded, "success");
+    std::vector<Reason> missed = successReasons(run);
+    return context_.judge("installs", std::move(run), succeeded, std::move(missed), "success");
 }
 
 ScenarioReport Scenarios::reinstall()
@@ -60,28 +96,37 @@ ScenarioReport Scenarios::reinstall()
         return *failed;
     RunReport second = runPayload(twice);
     const bool succeeded = second.result.success;
-    return context_.judge("reinstall", std::move(second), succeeded, "success over the first install");
+    std::vector<Reason> missed = successReasons(second);
+    return context_.judge("reinstall", std::move(second), succeeded, std::move(missed),
+                          "success over the first install");
 }
 
+// codex-missing and codex-not-executable need CODEX_MISSING; codex-broken
+// and codex-hangs a failure (RUNTIME_UNAVAILABLE, or a warning) after the
+// tool was run. Each needs a clean failure: an error event, no malformed
+// line, no death by signal.
 ScenarioReport Scenarios::withTool(std::string name, StandinCodex variant)
 {
     const auto place = context_.home(context_.scratch() / name);
     RunReport run = runPayload(context_.setup(*place, makeStandinCodex(place->path(), variant)));
-    const bool failed = !run.result.success;
-    const std::string code = run.result.code;
-    if (variant == StandinCodex::missing || variant == StandinCodex::notExecutable)
-        return context_.judge(std::move(name), std::move(run), code == "CODEX_MISSING", "CODEX_MISSING");
-    if (variant == StandinCodex::hangs) {
-        const std::string took = " after " + std::to_string(static_cast<int>(run.seconds + 0.5)) + " s";
-        ScenarioReport report = context_.judge(std::move(name), std::move(run), failed,
-                                      "a failure within the time limit, although the tool never returns");
-        if (report.passed)
-            report.detail += took;
-        return report;
+    const bool absent = variant == StandinCodex::missing || variant == StandinCodex::notExecutable;
+    std::vector<Reason> missed = failureReasons(run, absent ? "CODEX_MISSING" : "");
+    std::string wanted = absent ? "CODEX_MISSING" : "a failure";
+    if (!absent && run.started && !run.timedOut && !standinWasRun(place->path())) {
+        missed.insert(missed.begin(), Reason::toolNotRun);
+        wanted = "a failure after running the tool, which was never run";
+    } else if (variant == StandinCodex::hangs) {
+        wanted = "a failure within the time limit, although the tool never returns";
     }
-    ScenarioReport report = context_.judge(std::move(name), std::move(run), failed, "a failure");
-    if (report.passed && code != "RUNTIME_UNAVAILABLE") {
+    const bool runtime = run.result.code == "RUNTIME_UNAVAILABLE";
+    const std::string took = " after " + std::to_string(static_cast<int>(run.seconds + 0.5)) + " s";
+    const bool clean = missed.empty();
+    ScenarioReport report = context_.judge(std::move(name), std::move(run), clean, std::move(missed), wanted);
+    if (report.passed && variant == StandinCodex::hangs)
+        report.detail += took;
+    if (report.passed && !absent && !runtime) {
         report.warning = true;
+        report.warnings.push_back(Reason::runtimeCode);
         report.detail +=
             " (warning: RUNTIME_UNAVAILABLE is the code for a tool that is there but does not run)";
     }
@@ -96,28 +141,22 @@ ScenarioReport Scenarios::finderLaunch()
     finder.inputFromNull = true;
     RunReport run = runPayload(finder);
     const bool succeeded = run.result.success;
-    return context_.judge("finder-launch", std::move(run), succeeded, "success");
+    std::vector<Reason> missed = successReasons(run);
+    return context_.judge("finder-launch", std::move(run), succeeded, std::move(missed), "success");
 }
 
+// The payload is run from a folder with an unusual name (each run copies
+// it into a new folder there).
 ScenarioReport Scenarios::unusualPaths()
 {
     const fs::path parent = context_.scratch() / "unusual-paths" / fs::path(std::string(unusualFolder));
-    const fs::path payload = parent / "payload ☂ 'copy'";
-    std::error_code error;
-    fs::create_directories(payload.parent_path(), error);
-    fs::copy(context_.options().payload, payload, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-    if (error)
-        return {"unusual-paths",
-                false,
-                "cannot copy the payload to " + payload.native() + ": " + error.message(),
-                false,
-                {}};
     const auto place = context_.home(parent / "home $USER \"ı\"");
     RunSetup unusual = context_.setup(*place, context_.workingTool(*place));
-    unusual.payload = payload;
+    unusual.copies = parent / "payload ☂ 'copy'";
     RunReport run = runPayload(unusual);
     const bool succeeded = run.result.success;
-    return context_.judge("unusual-paths", std::move(run), succeeded, "success");
+    std::vector<Reason> missed = successReasons(run);
+    return context_.judge("unusual-paths", std::move(run), succeeded, std::move(missed), "success");
 }
 
 } // namespace ZunoInstaller::PayloadCheck

@@ -20,11 +20,15 @@ public:
 
     // The one run made without --scenarios; also the first scenario.
     ScenarioReport installs();
-    // Every scenario, installs first.
+    // Every scenario, or those of CheckOptions::onlyScenarios, in the order
+    // of names(). When installs runs and fails, the scenarios that need a
+    // working install are not run.
     std::vector<ScenarioReport> all();
 
     // Every scenario's name, in the order all() runs them.
     static std::span<const std::string_view> names();
+    // A scenario that a failed installs would only make fail the same way.
+    static bool needsInstall(std::string_view name);
 
 private:
     ScenarioReport reinstall();

@@ -17,8 +17,12 @@ enum class StandinCodex {
 // everything below this is the stand-in's, not the payload's.
 std::filesystem::path standinAppFolder();
 
-// Writes the stand-in into `home` (replacing an earlier one) and returns the
-// tool's path; an empty path when it cannot be written.
+// Writes the stand-in into `home` (replacing an earlier one and its record of
+// runs) and returns the tool's path; an empty path when it cannot be written.
+// Every variant that can run first notes in the record that it was run.
 std::filesystem::path makeStandinCodex(const std::filesystem::path& home, StandinCodex variant);
+
+// Whether the stand-in in `home` has been run since it was made.
+bool standinWasRun(const std::filesystem::path& home);
 
 } // namespace ZunoInstaller::PayloadCheck

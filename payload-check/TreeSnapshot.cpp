@@ -104,6 +104,42 @@ TreeSnapshot TreeSnapshot::of(const fs::path& root, const std::vector<fs::path>&
     return snapshot;
 }
 
+std::vector<std::string> TreeSnapshot::names() const
+{
+    std::vector<std::string> list;
+    list.reserve(entries_.size());
+    for (const auto& [name, entry] : entries_)
+        list.push_back(name);
+    return list;
+}
+
+bool TreeSnapshot::isFolder(const std::string& name) const
+{
+    const auto found = entries_.find(name);
+    return found != entries_.end() && found->second.kind == Kind::folder;
+}
+
+bool TreeSnapshot::sameContent(const std::string& name, const TreeSnapshot& other, const std::string& otherName) const
+{
+    const auto mine = entries_.find(name);
+    const auto theirs = other.entries_.find(otherName);
+    if (mine == entries_.end() || theirs == other.entries_.end())
+        return false;
+    const Entry& a = mine->second;
+    const Entry& b = theirs->second;
+    return a.kind == b.kind && a.kind != Kind::unreadable && a.size == b.size && a.digest == b.digest &&
+           a.target == b.target;
+}
+
+std::uintmax_t TreeSnapshot::largestFile() const
+{
+    std::uintmax_t largest = 0;
+    for (const auto& [name, entry] : entries_)
+        if (entry.kind == Kind::file)
+            largest = std::max(largest, entry.size);
+    return largest;
+}
+
 std::vector<std::string> TreeSnapshot::changesSince(const TreeSnapshot& earlier) const
 {
     std::vector<std::string> changes;

@@ -24,6 +24,16 @@ public:
 
     std::size_t size() const { return entries_.size(); }
 
+    // Every recorded name (relative, generic), in order.
+    std::vector<std::string> names() const;
+    bool has(const std::string& name) const { return entries_.contains(name); }
+    bool isFolder(const std::string& name) const;
+    // `name` here and `otherName` in `other` are the same kind with the same
+    // content (size, digest or link target); permissions aside.
+    bool sameContent(const std::string& name, const TreeSnapshot& other, const std::string& otherName) const;
+    // The size of the largest file; 0 without files.
+    std::uintmax_t largestFile() const;
+
 private:
     enum class Kind { file, folder, link, other, unreadable };
 

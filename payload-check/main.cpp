@@ -1,7 +1,6 @@
 // zuno-payload-check: runs a payload as the Zuno installer does and explains
 // every verdict. Exit status 0: passed; 1: the payload failed; 2: usage;
 // 3: the checker could not do its own work; 130: stopped.
-#include "engine/ChildProcess.h"
 #include "payload-check/CheckOptions.h"
 #include "payload-check/CheckOutcome.h"
 #include "payload-check/GithubReport.h"
@@ -9,10 +8,10 @@
 #include "payload-check/JunitReport.h"
 #include "payload-check/PrintableText.h"
 #include "payload-check/Scenarios.h"
+#include "payload-check/StopSignals.h"
 #include "payload-check/TemporaryHome.h"
 #include "payload-check/TextReport.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -34,23 +33,6 @@ int fail(const std::string& message, int status)
 {
     std::cerr << "zuno-payload-check: " << message << "\n";
     return status;
-}
-
-void onStopSignal(int)
-{
-    requestStop();
-}
-
-void handleSignals()
-{
-    // Children get every signal back at its default (ChildProcess).
-    std::signal(SIGPIPE, SIG_IGN);
-    struct sigaction stop {};
-    stop.sa_handler = onStopSignal;
-    sigemptyset(&stop.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &stop, nullptr);
-    useDefaultChildSignal();
 }
 
 fs::path makeScratch()
@@ -125,7 +107,7 @@ int check(int argc, char** argv)
         return inform(options);
     if (!options.versionNote.empty())
         std::cerr << "zuno-payload-check: note: " << options.versionNote << "\n";
-    handleSignals();
+    watchSignals();
     CheckOutcome outcome{options, {}, options.scenarios};
     {
         const Scratch scratch;

@@ -182,6 +182,20 @@ TEST(ChildProcess, AStoppedChildHasNotExited)
     EXPECT_EQ(child.wait(), 6);
 }
 
+// wait() gives a signal's number as it gives an exit status (the installer's
+// summary shows either); endSignal() tells the two apart.
+TEST(ChildProcess, TellsADeathBySignalFromTheSameExitStatus)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.start("/bin/sh", {"sh", "-c", "kill -TERM $$"}, "/", currentEnvironment()));
+    EXPECT_EQ(child.wait(), SIGTERM);
+    EXPECT_EQ(child.endSignal(), SIGTERM);
+    ASSERT_TRUE(child.start("/bin/sh", {"sh", "-c", "exit 15"}, "/", currentEnvironment()));
+    EXPECT_EQ(child.endSignal(), 0) << "a new start forgets the last end";
+    EXPECT_EQ(child.wait(), 15);
+    EXPECT_EQ(child.endSignal(), 0);
+}
+
 TEST(ChildProcess, SaysWhyItCouldNotStartAndCanBeWaitedForAnyway)
 {
     ChildProcess child;

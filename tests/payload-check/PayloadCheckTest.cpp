@@ -165,19 +165,94 @@ TEST_F(PayloadCheck, GivesEveryRunATemporaryHomeAndRemovesIt)
     }
 }
 
+std::vector<pid_t> pidsIn(const std::filesystem::path& file)
+{
+    std::vector<pid_t> pids;
+    std::istringstream lines(CheckerFixture::read(file));
+    for (std::string line; std::getline(lines, line);)
+        pids.push_back(std::stoi(line));
+    return pids;
+}
+
+// Started by the script: a sleep in its group; on Linux also one in a
+// session of its own and one whose parent has exited (a daemon's double fork).
+const std::string leftBehind =
+    "sleep 300 </dev/null >/dev/null 2>&1 3>&- & echo $! >> \"$ZUNO_TEST_PIDS\"\n"
+    "if command -v setsid >/dev/null; then\n"
+    "  setsid sleep 300 </dev/null >/dev/null 2>&1 3>&- & echo $! >> \"$ZUNO_TEST_PIDS\"\n"
+    "  ( setsid sleep 300 </dev/null >/dev/null 2>&1 3>&- & echo $! >> \"$ZUNO_TEST_PIDS\" )\n"
+    "fi\n";
+
 TEST_F(PayloadCheck, EndsAHungScriptAndEverythingItStartedAtTheTimeLimit)
 {
     const std::filesystem::path pids = root / "pids";
-    script("emit '{\"event\":\"progress\",\"stage\":\"validated\"}'\n"
-           "sleep 300 & echo $! > \"$ZUNO_TEST_PIDS\"\nwait\n");
+    script("emit '{\"event\":\"progress\",\"stage\":\"validated\"}'\n" + leftBehind + "wait\n");
     const Check result =
         check({payload.native(), "--json", "--timeout", "1"}, {"ZUNO_TEST_PIDS=" + pids.native()});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.json["timedOut"], true);
     EXPECT_EQ(result.json["screen"], "progress");
     EXPECT_EQ(result.json["stages"], Json::array({"validated"}));
-    const pid_t sleeper = std::stoi(read(pids));
-    EXPECT_TRUE(ended(sleeper)) << "the script's background process still runs";
+    for (const pid_t sleeper : pidsIn(pids))
+        EXPECT_TRUE(ended(sleeper)) << "a process the script started still runs: " << sleeper;
+}
+
+// What a run leaves running ends with it, also what left its process group,
+// which only Linux lets the checker find (it adopts the orphans).
+TEST_F(PayloadCheck, EndsWhatTheScriptLeftRunningWhenItSucceeded)
+{
+#ifndef __linux__
+    GTEST_SKIP() << "only Linux lets the checker adopt what leaves the script's process group";
+#endif
+    const std::filesystem::path pids = root / "pids";
+    script(leftBehind + perfectLines);
+    const Check result = check({payload.native()}, {"ZUNO_TEST_PIDS=" + pids.native()});
+    EXPECT_EQ(result.status, 0) << result.output;
+    ASSERT_EQ(pidsIn(pids).size(), 3u) << "setsid is missing";
+    for (const pid_t sleeper : pidsIn(pids))
+        EXPECT_TRUE(ended(sleeper)) << "a process the script started still runs: " << sleeper;
+}
+
+// A signal from the payload's own processes is the payload's fault: the
+// check goes on and says so. One from anyone else stops it without a report.
+TEST_F(PayloadCheck, TellsASignalFromThePayloadFromTheUsersStop)
+{
+    script("emit '{\"event\":\"progress\",\"stage\":\"validated\"}'\nkill -TERM $PPID\n"
+           "if command -v setsid >/dev/null; then setsid -w sh -c \"kill -HUP $PPID\"; fi\n" +
+           perfectLines.substr(perfectLines.find('\n') + 1));
+    const Check signalled = check({payload.native()});
+    EXPECT_EQ(signalled.status, 1) << signalled.error;
+    EXPECT_NE(signalled.output.find("verdict           FAIL: a process of the run sent the installer SIG"),
+              std::string::npos)
+        << signalled.output;
+    EXPECT_NE(signalled.output.find("result            success, code OK"), std::string::npos);
+
+    const std::filesystem::path started = root / "started";
+    script("touch \"$ZUNO_TEST_STARTED\"\nsleep 30\n");
+    std::vector<std::string> environment{"ZUNO_TEST_STARTED=" + started.native()};
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        environment.emplace_back(*entry);
+    const std::string checker = std::filesystem::absolute(std::getenv("ZUNO_PAYLOAD_CHECK")).native();
+    ChildProcess child;
+    ASSERT_TRUE(child.start(checker, {checker, payload.native()}, root.native(), environment,
+                            {.captureError = true, .inputFromNull = true}));
+    for (int wait = 0; wait < 500 && !std::filesystem::exists(started); ++wait)
+        ::usleep(10000);
+    ASSERT_TRUE(std::filesystem::exists(started));
+    ASSERT_EQ(::kill(child.id(), SIGINT), 0);
+    std::string output;
+    std::string error;
+    char out[4096];
+    char err[4096];
+    while (child.outputOpen() || child.errorOpen()) {
+        const ChildRead got = child.readWithin(std::chrono::milliseconds(1000), out, err);
+        if (got.kind == ChildRead::Kind::bytes)
+            (got.stream == ChildStream::output ? output : error)
+                .append(got.stream == ChildStream::output ? out : err, got.count);
+    }
+    EXPECT_EQ(child.wait(), 130);
+    EXPECT_EQ(output, "") << "no report after the user's stop";
+    EXPECT_EQ(error, "zuno-payload-check: stopped\n");
 }
 
 TEST_F(PayloadCheck, SaysWhenAProcessTheScriptLeftHoldsItsOutput)
@@ -206,6 +281,9 @@ TEST_F(PayloadCheck, FailsARunThatChangesItsOwnFolder)
     EXPECT_EQ(result.json["result"]["success"], true) << "the installer itself would succeed";
     EXPECT_EQ(result.json["passed"], false);
     EXPECT_EQ(result.json["payloadChanges"], Json::array({"added state.txt"}));
+    // It wrote into a copy: the author's folder is untouched, so it fails again.
+    EXPECT_FALSE(std::filesystem::exists(payload / "state.txt"));
+    EXPECT_EQ(check({payload.native(), "--json"}).json["payloadChanges"], Json::array({"added state.txt"}));
 }
 
 // Six descriptors: the three standard streams and the output pipe, but not

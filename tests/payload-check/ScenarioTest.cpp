@@ -44,7 +44,7 @@ protected:
         arguments.insert(arguments.begin(), {payload.native(), "--scenarios", "--json"});
         const Check result = check(arguments);
         EXPECT_EQ(result.status, 1) << result.error;
-        EXPECT_EQ(result.json["scenarios"].size(), 10u) << result.output.substr(0, 2000);
+        EXPECT_EQ(result.json["scenarios"].size(), 11u) << result.output.substr(0, 2000);
         for (const Json& entry : result.json["scenarios"]) {
             const std::string name = entry["name"];
             const bool shouldFail = std::find(failing.begin(), failing.end(), name) != failing.end();
