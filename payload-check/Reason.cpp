@@ -49,20 +49,36 @@ std::span<const ReasonInfo> reasonTable()
     return table;
 }
 
+namespace {
+
+// The table is in the enum's order, so a reason is its own index.
+constexpr bool inEnumOrder()
+{
+    for (std::size_t index = 0; index < table.size(); ++index)
+        if (table[index].reason != static_cast<Reason>(index))
+            return false;
+    return true;
+}
+static_assert(inEnumOrder(), "the reason table follows the enum, one row per reason");
+
+const ReasonInfo* infoOf(Reason reason)
+{
+    const auto index = static_cast<std::size_t>(reason);
+    return index < table.size() ? &table[index] : nullptr;
+}
+
+} // namespace
+
 std::string_view reasonId(Reason reason)
 {
-    for (const ReasonInfo& info : table)
-        if (info.reason == reason)
-            return info.id;
-    return "unknown";
+    const ReasonInfo* info = infoOf(reason);
+    return info != nullptr ? info->id : "unknown";
 }
 
 std::string_view reasonMeaning(Reason reason)
 {
-    for (const ReasonInfo& info : table)
-        if (info.reason == reason)
-            return info.meaning;
-    return {};
+    const ReasonInfo* info = infoOf(reason);
+    return info != nullptr ? info->meaning : std::string_view();
 }
 
 } // namespace ZunoInstaller::PayloadCheck

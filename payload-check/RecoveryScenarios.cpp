@@ -1,6 +1,6 @@
 #include "payload-check/RecoveryScenarios.h"
 
-#include "payload-check/KillInspection.h"
+#include "payload-check/AfterCut.h"
 #include "payload-check/RunReasons.h"
 #include "payload-check/StandinCodex.h"
 #include "payload-check/TemporaryHome.h"
@@ -141,7 +141,7 @@ ScenarioReport RecoveryScenarios::interrupted() const
             return context_.failed(name, "with " + pointName(point) + ": " + problem, {}, std::move(stopped));
         cutShort += point.afterTime && stopped.interrupted ? 1 : 0;
         // Everything the run started has ended: this is what a crash leaves.
-        const AfterCut after = inspectAfterCut(base.fresh, base.installed, homeNow(base.place->path()));
+        const AfterCut after = readAfterCut(base.fresh, base.installed, homeNow(base.place->path()));
         if (after.state == AfterCut::State::partial)
             return context_.failed(name, "with " + pointName(point) + ", " + after.what, {Reason::notCrashSafe},
                                    std::move(stopped));

@@ -29,6 +29,6 @@ struct AfterCut {
 // install; `now`: right after the cut. A part is taken for a destination
 // between renames only when its copy does not sit among copies of its
 // neighbours: then the cut came in the middle of a copy of a larger folder.
-AfterCut inspectAfterCut(const TreeSnapshot& fresh, const TreeSnapshot& installed, const TreeSnapshot& now);
+AfterCut readAfterCut(const TreeSnapshot& fresh, const TreeSnapshot& installed, const TreeSnapshot& now);
 
 } // namespace ZunoInstaller::PayloadCheck

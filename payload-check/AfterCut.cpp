@@ -1,4 +1,4 @@
-#include "payload-check/KillInspection.h"
+#include "payload-check/AfterCut.h"
 
 #include "payload-check/PrintableText.h"
 
@@ -33,9 +33,9 @@ bool below(const std::string& name, const std::string& folder)
            (name.size() > folder.size() && name.starts_with(folder) && name[folder.size()] == '/');
 }
 
-class Inspection {
+class CutReading {
 public:
-    Inspection(const TreeSnapshot& fresh, const TreeSnapshot& installed, const TreeSnapshot& now)
+    CutReading(const TreeSnapshot& fresh, const TreeSnapshot& installed, const TreeSnapshot& now)
         : fresh_(fresh), installed_(installed), now_(now), installedNames_(installed.names()),
           nowNames_(now.names())
     {
@@ -129,9 +129,9 @@ private:
 
 } // namespace
 
-AfterCut inspectAfterCut(const TreeSnapshot& fresh, const TreeSnapshot& installed, const TreeSnapshot& now)
+AfterCut readAfterCut(const TreeSnapshot& fresh, const TreeSnapshot& installed, const TreeSnapshot& now)
 {
-    return Inspection(fresh, installed, now).run();
+    return CutReading(fresh, installed, now).run();
 }
 
 } // namespace ZunoInstaller::PayloadCheck
